@@ -1,0 +1,67 @@
+#include "protocol/frame.h"
+
+#include <cstring>
+
+namespace {
+
+std::uint16_t Get16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t Get32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+void Put16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void Put32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+frame::THeader frame::ReadHeader(const std::uint8_t* bytes, std::size_t count) {
+  std::uint8_t header[kHeaderLength] = {};
+  std::memcpy(header, bytes, count < kHeaderLength ? count : kHeaderLength);
+  THeader h;
+  h.FrameLength = Get16(header);
+  h.HeaderLength = Get16(header + 2);
+  h.Code = Get16(header + 4);
+  h.Parameter = Get16(header + 6);
+  h.Address = Get32(header + 8);
+  h.Checksum = Get16(header + 12);
+  return h;
+}
+
+std::uint16_t FrameChecksum(const std::uint8_t* bytes, std::size_t count) {
+  const std::size_t n = count % 65536;
+  std::uint32_t sum = 0;
+  std::size_t i = 0;
+  for (; i + 1 < n; i += 2) {
+    sum += static_cast<std::uint32_t>(bytes[i] | (bytes[i + 1] << 8));
+    if (sum > 0xFFFF) sum = (sum & 0xFFFF) + 1;
+  }
+  if (i < n) {
+    sum += bytes[i];
+    if (sum > 0xFFFF) sum = (sum & 0xFFFF) + 1;
+  }
+  return static_cast<std::uint16_t>(sum);
+}
+
+std::vector<std::uint8_t> BuildCommandFrame(std::uint16_t code, std::uint16_t parameter,
+                                            std::uint32_t address, const std::uint8_t* data,
+                                            std::size_t dataLength) {
+  std::vector<std::uint8_t> bytes(frame::kHeaderLength + dataLength, 0);
+  Put16(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
+  Put16(bytes.data() + 2, frame::kHeaderLength);
+  Put16(bytes.data() + 4, code);
+  Put16(bytes.data() + 6, parameter);
+  Put32(bytes.data() + 8, address);
+  if (dataLength > 0) std::memcpy(bytes.data() + frame::kHeaderLength, data, dataLength);
+  Put16(bytes.data() + 12, FrameChecksum(bytes.data(), bytes.size()));
+  return bytes;
+}
