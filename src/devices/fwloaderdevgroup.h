@@ -1,0 +1,41 @@
+#pragma once
+#include <QString>
+
+#include "devices/deventry.h"
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+// The panel of one listed device in the main window's DevPanel: serial number, firmware
+// and boot-loader versions, a status line, the write button and a progress bar. The
+// device record owns the panel; the panel owns its controls (deleting gbDevice deletes
+// them all), so destroying the record removes the panel and the rest move up.
+class TFWLoaderDevGroup : public TDevPanel {
+public:
+  // Appends the panel below those already in devPanel, whose layout must be a
+  // QVBoxLayout: panels stand in the order of the device list.
+  TFWLoaderDevGroup(QWidget* devPanel, const QString& serialText, const QString& loaderVersion,
+                    const QString& firmwareVersion);
+  ~TFWLoaderDevGroup() override;
+  TFWLoaderDevGroup(const TFWLoaderDevGroup&) = delete;
+  TFWLoaderDevGroup& operator=(const TFWLoaderDevGroup&) = delete;
+
+  void SetStatus(std::string_view text, TLogLevel level) override;
+
+  QGroupBox* gbDevice;
+  QLabel* lblSerialTitle;
+  QLabel* lblSerial;
+  QLabel* lblFwVerTitle;
+  QLabel* lblFwVer;
+  QLabel* lblBootVerTitle;
+  QLabel* lblBootVer;
+  QLabel* lblMessage;
+  QPushButton* btnWrite;
+  QProgressBar* pbProgress;
+};
+
+// How tall DevPanel must be so that its scroll area can scroll to every panel.
+int DevPanelMinimumHeight(int deviceCount);
