@@ -1,0 +1,39 @@
+#pragma once
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+// Tells the window when the system's set of devices may have changed: DeviceChange
+// carries the event code of the system's notification, 7 (DBT_DEVNODES_CHANGED) when
+// devices came or went. On Linux a udev monitor of the USB subsystem is the source, on
+// Windows the WM_DEVICECHANGE message. When the simulator runs, its bus file is a source
+// too: every change of the file counts as 7.
+class TDeviceWatch : public QObject {
+  Q_OBJECT
+public:
+  static constexpr int kDevNodesChanged = 7;
+
+  // simBusPath: the simulated bus's file, empty when no simulator runs.
+  explicit TDeviceWatch(const QString& simBusPath, QObject* parent = nullptr);
+  ~TDeviceWatch() override;
+
+  // The simulator's file from the environment (VL_SIM_BUS), empty when not set.
+  static QString SimBusPathFromEnvironment();
+
+  // The operating system's source, in devicewatch_unix.cpp / devicewatch_win.cpp.
+  class TSystemSource;
+
+signals:
+  void DeviceChange(int eventCode);
+
+private:
+  void WatchSimBus();
+  void SimBusChanged();
+  void SimBusDirectoryChanged();
+
+  std::unique_ptr<TSystemSource> SystemSource;
+
+  QString SimBusPath;
+  QFileSystemWatcher SimBusWatcher;
+};

@@ -1,0 +1,61 @@
+#include "app/logfile.h"
+
+#include <QDir>
+
+#include "app/appdirs.h"
+#include "app/fileappend.h"
+#include "app/logline.h"
+
+namespace {
+
+bool UsableDirectory(const QString& directory) {
+  return QDir().mkpath(directory) && DirectoryAcceptsFiles(directory);
+}
+
+}  // namespace
+
+TLogFile::TLogFile(TClock clock) : Clock(std::move(clock)) {
+  if (!Clock) Clock = [] { return QDateTime::currentDateTime(); };
+}
+
+void TLogFile::SetProgramDir(const QString& programDir) {
+  ProgramDir = programDir;
+  Resolved.clear();
+}
+
+void TLogFile::SetFallbackDir(const QString& directory) {
+  FallbackDir = directory;
+  Resolved.clear();
+}
+
+QString TLogFile::ResolveDirectory() {
+  if (!Resolved.isEmpty()) return Resolved;
+  const QString primary = ProgramDir + QStringLiteral("Logs/");
+  if (UsableDirectory(primary)) {
+    Resolved = primary;
+    return Resolved;
+  }
+  if (FallbackDir.isEmpty()) return {};
+  const QString fallback = FallbackDir + QStringLiteral("Logs/");
+  if (!UsableDirectory(fallback)) return {};
+  Resolved = fallback;
+  RelocationToReport = true;
+  return Resolved;
+}
+
+bool TLogFile::Write(std::string_view line) {
+  const QDateTime now = Clock();
+  const bool wasResolved = !Resolved.isEmpty();
+  const QString directory = ResolveDirectory();
+  if (directory.isEmpty()) return false;
+  // The directory may have been removed while the program runs.
+  if (wasResolved) QDir().mkpath(directory);
+  const bool written =
+      AppendToFile(directory + LogFileName(now.date()), LogFileRecord(now, line));
+  // Reported after the line itself, since the report is logged (and written) in turn.
+  if (RelocationToReport) {
+    RelocationToReport = false;
+    if (Relocated) Relocated(directory);
+  }
+  return written;
+}

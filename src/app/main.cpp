@@ -1,0 +1,78 @@
+// The program's entry point: the integrity check, one copy per session, the main window.
+#include <QApplication>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <cstdio>
+#include <exception>
+
+#include "app/devicewatch.h"
+#include "app/integritycheck.h"
+#include "app/mainform.h"
+#include "app/singleinstance.h"
+
+Q_LOGGING_CATEGORY(lcStart, "vl.start", QtWarningMsg)
+
+namespace {
+
+constexpr int kExitIntegrityFailed = 3;
+const QString kCaption = QStringLiteral("Обновление прошивки Вельмарк");
+
+// The message goes to the error stream as well, for runs without a screen; a message
+// box is shown only where a user can see and close it.
+void ShowStartupError(const QString& text) {
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  const QString platform = QGuiApplication::platformName();
+  if (platform == u"offscreen" || platform == u"minimal") return;
+  QMessageBox::critical(nullptr, kCaption, text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("VLFWLoader"));
+
+  const TIntegrity integrity = CheckExecutableSeal(QCoreApplication::applicationFilePath());
+  if (integrity != TIntegrity::Intact) {
+    ShowStartupError(IntegrityFailureText(integrity));
+    return kExitIntegrityFailed;
+  }
+
+  TSingleInstance instance;
+  if (!instance.TryAcquire()) {
+    qCInfo(lcStart) << "another copy runs; handing over";
+    instance.NotifyRunningCopy(kCaption);
+    return 0;
+  }
+
+  TMainFormSetup setup;
+  setup.Arguments = QCoreApplication::arguments().mid(1);
+  setup.SimBusPath = TDeviceWatch::SimBusPathFromEnvironment();
+  auto form = std::make_unique<TMainForm>(std::move(setup));
+  QObject::connect(&instance, &TSingleInstance::RestoreRequested, form.get(),
+                   &TMainForm::OnRestoreRequest);
+  QObject::connect(&instance, &TSingleInstance::FocusRequested, form.get(),
+                   &TMainForm::OnFocusRequest);
+  instance.Listen(kCaption);
+
+  try {
+    // VL_START_MINIMIZED starts the window minimised, as a shortcut set to "minimised"
+    // does; the single-instance test starts the first copy so.
+    if (qEnvironmentVariableIntValue("VL_START_MINIMIZED") != 0)
+      form->showMinimized();
+    else
+      form->show();
+    qCInfo(lcStart) << "running; minimised:" << form->isMinimized();
+    QApplication::exec();
+  } catch (const std::exception& error) {
+    ShowStartupError(QString::fromUtf8(error.what()));
+  } catch (...) {
+    ShowStartupError(QStringLiteral("Непредвиденная ошибка"));
+  }
+
+  // The lock goes before the window: a copy started now runs normally, and may read the
+  // settings before this one has written them.
+  instance.Release();
+  form.reset();
+  return 0;
+}

@@ -1,0 +1,134 @@
+#pragma once
+#include <QDateTime>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/logfile.h"
+#include "devices/deventry.h"
+#include "protocol/logsink.h"
+
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QScrollArea;
+class QSplitter;
+class TDeviceWatch;
+class TLogPane;
+
+// What the start-up code hands the window. Tests set the directory and the clock.
+struct TMainFormSetup {
+  QStringList Arguments;             // the command line without the program's own name
+  QString ProgramDir;                // empty: the executable's directory, taken at first show
+  TLogFile::TClock Clock;            // empty: the local time
+  QString SimBusPath;                // the simulated bus's file; empty: none
+};
+
+// The program's one window: the firmware-file controls, the device panels and the log.
+// It owns the device list and the event log. Worker threads reach it through DevList
+// under DevListLock and through a TThreadLogSink for their log entries.
+class TMainForm : public QWidget, public TLogSink {
+  Q_OBJECT
+public:
+  static constexpr int kDevNodesChanged = 7;  // DBT_DEVNODES_CHANGED
+
+  explicit TMainForm(TMainFormSetup setup = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // --- The event log (UI thread only; workers use a TThreadLogSink) ---
+  using TLogSink::LogMessage;
+  void LogMessage(TLogLevel level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+  void LogText(TLogLevel level, std::int32_t serial, const std::string& text) override;
+  void AddLogLine(TLogLevel level, const std::string& line);
+  void WriteLogFile(const std::string& line);
+  // Paints the log lines still waiting for the next batch.
+  void FlushLog();
+
+  // --- Messages ---
+  // The system's device-change notification: event code 7 restarts DevTimer.
+  void OnDeviceChange(int eventCode);
+  // A second copy's restore request: a minimised window comes back.
+  void OnRestoreRequest();
+  // A second copy's focus request.
+  void OnFocusRequest();
+
+  // The settings file in use, known after the first show.
+  QString SettingsPath() const { return SettingsFile; }
+
+  // --- Controls, as the other parts of the program use them ---
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QComboBox* edFWFile = nullptr;
+  QPushButton* btnFwOpen = nullptr;
+  QPushButton* btnFwLoad = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* lblFirmwDate = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* lblFileVer = nullptr;
+  QCheckBox* cbAutoWrite = nullptr;
+  QCheckBox* cbWritelogToFile = nullptr;
+  QWidget* Panel1 = nullptr;
+  QScrollArea* ScrollBox1 = nullptr;
+  QWidget* DevPanel = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  TLogPane* reLog = nullptr;
+  QFileDialog* OpenDialog1 = nullptr;
+  QTimer* DevTimer = nullptr;
+
+  // --- Fields ---
+  // The connected devices in the order they were added. Guarded by DevListLock, which
+  // is recursive because automatic writing starts a write inside the merge that holds it.
+  std::vector<std::unique_ptr<TDevEntry>> DevList;
+  QRecursiveMutex DevListLock;
+  bool ExternalFirmware = false;  // fixed for the run by the command line
+  QString ProgramDir;             // ends in '/'; set at the first show
+
+  // The file box's text (the edit field, not the list).
+  QString FileBoxText() const;
+  void SetFileBoxText(const QString& text);
+
+protected:
+  void showEvent(QShowEvent* event) override;
+
+private:
+  void BuildControls();
+  void FormShow();
+  void FormDestroy();
+  void ReadSettings();
+  void WriteSettings();
+  void ApplyMainFormSetting(const QString& text);
+  void ChooseSettingsFile();
+  void SetLogHeight(int height);
+  void DevTimerTimer();
+
+  // Seams that other layers fill.
+  // Start-up step 3: the image load, as if "Прочитать" were clicked.
+  void LoadFirmwareAtStartup();
+  // Start-up step 5: the driver libraries, with a message box for each missing one; the
+  // window closes when both are missing.
+  void LoadDriverLibraries();
+  // DevTimer's tick: starts a device scan unless one runs.
+  void StartScan();
+  // Shutdown: asks running scan and write threads to stop and waits for them, so that
+  // none uses a record, its channel or its panel after the record is destroyed.
+  void StopWorkers();
+  // Shutdown step 3, per entry before it is destroyed.
+  void CloseDeviceChannel(TDevEntry& entry);
+  void DestroyDeviceEntries();
+
+  TMainFormSetup Setup;
+  TLogFile LogFile;
+  std::unique_ptr<TDeviceWatch> DeviceWatch;
+  QString SettingsFile;
+  bool Shown = false;
+  int LogHeight = 165;  // designed; the settings may change it
+};

@@ -1,0 +1,136 @@
+// The settings file of the main window: its place and size, the two check boxes, the
+// last file and the recent-file list.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSplitter>
+
+#include "app/appdirs.h"
+#include "app/inifile.h"
+#include "app/logpane.h"
+#include "app/mainform.h"
+#include "app/mainformsetting.h"
+
+namespace {
+
+const QString kSettingsName = QStringLiteral("VLFWLoader.ini");
+const QString kCommon = QStringLiteral("COMMON");
+const QString kFiles = QStringLiteral("FILES");
+const QString kMainForm = QStringLiteral("MainForm");
+const QString kLastFile = QStringLiteral("LastFile");
+constexpr int kScreenEdgeReserve = 100;
+
+enum TField { fLeft, fTop, fWidth, fHeight, fAutoWrite, fLogHeight, fWriteLog };
+
+// A settings file can be written where its directory takes new files (the file is
+// replaced as a whole) and an existing file is not write-protected.
+bool SettingsWritable(const QString& path) {
+  const QFileInfo info(path);
+  if (info.exists() && !info.isWritable()) return false;
+  return DirectoryAcceptsFiles(info.absolutePath());
+}
+
+}  // namespace
+
+// The settings live beside the program. When the program's directory does not take
+// them (a protected installation directory, read-only media) they go to the user's data
+// directory; a file left beside the program still serves as the starting point there.
+void TMainForm::ChooseSettingsFile() {
+  const QString beside = ProgramDir + kSettingsName;
+  if (SettingsWritable(beside)) {
+    SettingsFile = beside;
+    return;
+  }
+  const QString userDir = UserDataDirectory();
+  QDir().mkpath(userDir);
+  SettingsFile = userDir + kSettingsName;
+  if (!QFileInfo::exists(SettingsFile) && QFileInfo::exists(beside))
+    QFile::copy(beside, SettingsFile);
+  LogMessage(llInfo, "Настройки сохраняются в файле %s", SettingsFile.toStdString().c_str());
+}
+
+void TMainForm::ReadSettings() {
+  ChooseSettingsFile();
+  TIniFile ini;
+  ini.Load(SettingsFile);
+
+  const QString mainForm = ini.ReadString(kCommon, kMainForm);
+
+  // Adding to an empty list would make the first item the box's text.
+  const QString text = FileBoxText();
+  for (const QString& key : ini.ReadSectionKeys(kFiles)) {
+    const QString value = ini.ReadString(kFiles, key);
+    if (!value.isEmpty()) edFWFile->addItem(value);
+  }
+  SetFileBoxText(text);
+  if (text.isEmpty()) SetFileBoxText(ini.ReadString(kCommon, kLastFile));
+
+  ApplyMainFormSetting(mainForm);
+}
+
+void TMainForm::ApplyMainFormSetting(const QString& text) {
+  const TMainFormSetting setting = ParseMainFormSetting(text);
+  if (!setting.Usable()) return;
+  const auto value = [&setting](TField field) { return setting.Values[field]; };
+
+  const QRect screen = QGuiApplication::primaryScreen()
+                           ? QGuiApplication::primaryScreen()->virtualGeometry()
+                           : QRect(0, 0, 0, 0);
+  QPoint place = pos();
+  if (value(fLeft) >= 0 && value(fLeft) < screen.width() - kScreenEdgeReserve)
+    place.setX(value(fLeft));
+  if (value(fTop) >= 0 && value(fTop) < screen.height() - kScreenEdgeReserve)
+    place.setY(value(fTop));
+  move(place);
+
+  // The stored size is the outer one, frame included.
+  const QSize frame = frameGeometry().size() - size();
+  QSize client = size();
+  if (value(fWidth) >= 0) client.setWidth(value(fWidth) - frame.width());
+  if (value(fHeight) >= 0) client.setHeight(value(fHeight) - frame.height());
+  resize(client.expandedTo(minimumSize()));
+
+  if (value(fAutoWrite) >= 0) cbAutoWrite->setChecked(value(fAutoWrite) != 0);
+  if (value(fLogHeight) >= 0) LogHeight = value(fLogHeight);
+  if (value(fWriteLog) >= 0) cbWritelogToFile->setChecked(value(fWriteLog) != 0);
+}
+
+void TMainForm::WriteSettings() {
+  TIniFile ini;
+  ini.Load(SettingsFile);
+
+  // A minimised or maximised window keeps the place and size it comes back to.
+  QRect outer = frameGeometry();
+  if (isMinimized() || isMaximized()) {
+    const QRect normal = normalGeometry();
+    const QMargins frame(geometry().left() - frameGeometry().left(),
+                         geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    if (normal.isValid()) outer = normal.marginsAdded(frame);
+  }
+  ini.WriteString(kCommon, kMainForm,
+                  FormatMainFormSetting({outer.x(), outer.y(), outer.width(), outer.height(),
+                                         cbAutoWrite->isChecked() ? 1 : 0, reLog->height(),
+                                         cbWritelogToFile->isChecked() ? 1 : 0}));
+  ini.WriteString(kCommon, kLastFile, FileBoxText());
+
+  // The section holds exactly the list: keys left from a longer list would come back as
+  // recent files at the next start.
+  // Duplicate keys go too, since only the first of them would be read.
+  for (const QString& key : ini.ReadSectionKeys(kFiles)) ini.DeleteKey(kFiles, key);
+  for (int i = 0; i < edFWFile->count(); ++i)
+    ini.WriteString(kFiles, QString::number(i), edFWFile->itemText(i));
+
+  if (!ini.Save(SettingsFile)) {
+    // Nowhere left to report it: the window is going. The user's data directory is the
+    // one place that should take the file.
+    const QString userDir = UserDataDirectory();
+    if (SettingsFile != userDir + kSettingsName && QDir().mkpath(userDir))
+      ini.Save(userDir + kSettingsName);
+  }
+}
