@@ -5,32 +5,12 @@
 
 #include "protocol/cp1251.h"
 #include "protocol/datetime.h"
+#include "protocol/scanformat.h"
 #include "protocol/textformat.h"
 
 namespace {
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// One "%d" of the C library's formatted input: blanks skipped, optional sign, at least
-// one digit. Values beyond 32 bits wrap instead of being undefined.
-bool ScanInt(std::string_view text, size_t& pos, std::int32_t& value) {
-  while (pos < text.size() && IsSpace(text[pos])) ++pos;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    negative = text[pos] == '-';
-    ++pos;
-  }
-  if (pos >= text.size() || !IsDigit(text[pos])) return false;
-  std::uint32_t magnitude = 0;
-  while (pos < text.size() && IsDigit(text[pos]))
-    magnitude = magnitude * 10u + static_cast<std::uint32_t>(text[pos++] - '0');
-  value = static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
-  return true;
-}
 
 // White space and control characters count as blanks when the suffix is trimmed.
 bool IsTrimmed(char c) {
@@ -52,15 +32,10 @@ bool TFirmwareVersion::Parse(std::string_view text) {
   const std::string_view rest = dash == std::string_view::npos ? text : text.substr(dash + 1);
   if (FamilyCode.empty()) return false;
 
-  size_t pos = 0;
-  std::int32_t major = 0;
-  std::int32_t minor = 0;
-  if (!ScanInt(rest, pos, major)) return false;
-  if (pos >= rest.size() || rest[pos] != '.') return false;
-  ++pos;
-  if (!ScanInt(rest, pos, minor)) return false;
-  VersionNumber = static_cast<std::uint16_t>(static_cast<std::uint32_t>(major) * 100u +
-                                             static_cast<std::uint32_t>(minor));
+  std::int32_t numbers[2] = {};
+  if (ScanFormat(rest, "%d.%d", numbers, 2) < 2) return false;
+  VersionNumber = static_cast<std::uint16_t>(static_cast<std::uint32_t>(numbers[0]) * 100u +
+                                             static_cast<std::uint32_t>(numbers[1]));
 
   size_t start = 0;
   while (start < rest.size() && (IsDigit(rest[start]) || rest[start] == '.')) ++start;

@@ -1,5 +1,6 @@
 #include "protocol/frame.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -64,4 +65,42 @@ std::vector<std::uint8_t> BuildCommandFrame(std::uint16_t code, std::uint16_t pa
   if (dataLength > 0) std::memcpy(bytes.data() + frame::kHeaderLength, data, dataLength);
   Put16(bytes.data() + 12, FrameChecksum(bytes.data(), bytes.size()));
   return bytes;
+}
+
+TIdentityReply CheckIdentityReply(const std::uint8_t* bytes, std::uint32_t count) {
+  TIdentityReply reply;
+  if (count < frame::kHeaderLength) return reply;
+  const frame::THeader h = frame::ReadHeader(bytes, count);
+  if (h.HeaderLength != frame::kHeaderLength) return reply;
+  if (h.Code != frame::rcDone) return reply;
+  if (h.HeaderLength >= h.FrameLength) return reply;
+  reply.Accepted = true;
+  reply.PayloadOffset = h.HeaderLength;
+  return reply;
+}
+
+std::string IdentityReplyText(const std::uint8_t* bytes, std::uint32_t count,
+                              const TIdentityReply& reply) {
+  if (!reply.Accepted || reply.PayloadOffset >= count) return {};
+  const auto* begin = bytes + reply.PayloadOffset;
+  const auto* end = bytes + count;
+  const auto* zero = std::find(begin, end, std::uint8_t{0});
+  return std::string(begin, zero);
+}
+
+std::uint32_t IdentityReplyNumber(const std::uint8_t* bytes, std::uint32_t count,
+                                  const TIdentityReply& reply) {
+  if (!reply.Accepted) return 0;
+  std::uint8_t number[4] = {};
+  for (std::uint32_t i = 0; i < 4 && reply.PayloadOffset + i < count; ++i)
+    number[i] = bytes[reply.PayloadOffset + i];
+  return Get32(number);
+}
+
+bool CheckSectorReply(const std::uint8_t* bytes, std::uint32_t count, std::uint16_t sector,
+                      std::uint32_t address, bool isWriteFrame) {
+  if (count != frame::kHeaderLength) return false;
+  const frame::THeader h = frame::ReadHeader(bytes, count);
+  return h.FrameLength == frame::kHeaderLength && h.HeaderLength == frame::kHeaderLength &&
+         h.Parameter == sector && (!isWriteFrame || h.Address == address);
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Command and reply frames: a 14-byte little-endian header (frame length, header length,
@@ -53,3 +54,30 @@ std::vector<std::uint8_t> BuildCommandFrame(std::uint16_t code, std::uint16_t pa
                                             std::uint32_t address,
                                             const std::uint8_t* data = nullptr,
                                             std::size_t dataLength = 0);
+
+// Verdict on a reply to an identity command (4, 5 or 10). Only the header is judged: the
+// checksum is not verified and the frame length need not match what was received.
+struct TIdentityReply {
+  bool Accepted = false;
+  std::uint32_t PayloadOffset = 0;  // where the payload begins when accepted
+};
+
+// Accepts a reply of at least 14 bytes whose header length is 14, whose code is "done"
+// and whose frame length announces at least one payload byte.
+TIdentityReply CheckIdentityReply(const std::uint8_t* bytes, std::uint32_t count);
+
+// The text payload of an accepted reply: its 8-bit bytes up to the first zero byte, and
+// never past the bytes received.
+std::string IdentityReplyText(const std::uint8_t* bytes, std::uint32_t count,
+                              const TIdentityReply& reply);
+
+// The 32-bit little-endian number payload of an accepted reply. Bytes the device did not
+// send read as 0, as in the zeroed receive buffer.
+std::uint32_t IdentityReplyNumber(const std::uint8_t* bytes, std::uint32_t count,
+                                  const TIdentityReply& reply);
+
+// Accepts a reply to an erase or write frame by its shape: exactly 14 bytes, frame and
+// header length 14, the request's sector and, for a write frame, the request's address.
+// The reply code is left to the caller, which tells "done" from the device's refusals.
+bool CheckSectorReply(const std::uint8_t* bytes, std::uint32_t count, std::uint16_t sector,
+                      std::uint32_t address, bool isWriteFrame);
