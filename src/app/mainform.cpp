@@ -117,7 +117,7 @@ void TMainForm::OnRestoreRequest() {
 }
 
 void TMainForm::OnFocusRequest() {
-  qCInfo(lcMainForm) << "focus request";
+  qCInfo(lcMainForm) << "focus request; minimised:" << isMinimized();
   raise();
   activateWindow();
 }

@@ -1,0 +1,153 @@
+// The real program in separate processes: the integrity seal and the single instance.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "app/integritycheck.h"
+
+namespace {
+
+constexpr int kWaitMs = 120000;  // generous: sanitizer builds on a busy machine start slowly
+
+class StartupTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    // A copy of its own: the program writes its settings beside itself.
+    Program = Dir.filePath("VLFWLoader");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VL_LOADER_PATH), Program));
+    ASSERT_TRUE(QDir().mkpath(Dir.filePath("tmp")));
+  }
+
+  // Lock and socket live in the temp directory: one of its own keeps the test apart
+  // from any other copy running on the machine.
+  QProcessEnvironment Environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TMPDIR", Dir.filePath("tmp"));
+    env.insert("XDG_DATA_HOME", Dir.filePath("userdata"));
+    env.insert("QT_LOGGING_RULES", "vl.*.info=true");
+    env.remove("VL_SIM_BUS");
+    return env;
+  }
+
+  void Start(QProcess& process, const QStringList& arguments = {},
+             const QProcessEnvironment& env = {}) {
+    process.setProcessEnvironment(env.isEmpty() ? Environment() : env);
+    process.start(Program, arguments);
+    ASSERT_TRUE(process.waitForStarted(kWaitMs));
+  }
+
+  // Reads the process's error stream until `text` shows up or the process ends.
+  static bool WaitForOutput(QProcess& process, QByteArray& seen, const QByteArray& text) {
+    for (int i = 0; i < kWaitMs / 100; ++i) {
+      seen += process.readAllStandardError();
+      if (seen.contains(text)) return true;
+      if (process.state() == QProcess::NotRunning) return false;
+      process.waitForReadyRead(100);
+    }
+    return false;
+  }
+
+  QTemporaryDir Dir;
+  QString Program;
+};
+
+void ChangeByte(const QString& path, qint64 offset) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(file.seek(offset));
+  char byte = 0;
+  ASSERT_TRUE(file.getChar(&byte));
+  ASSERT_TRUE(file.seek(offset));
+  ASSERT_TRUE(file.putChar(static_cast<char>(byte ^ 0x01)));
+}
+
+// A byte the loader never maps: the compiler's note in the file's .comment section, so
+// the changed copy still starts and the refusal is the program's own.
+qint64 HarmlessByte(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return -1;
+  const QByteArray content = file.readAll();
+  for (const char* marker : {"GCC: (", "clang version"}) {
+    const qint64 at = content.indexOf(marker);
+    if (at >= 0) return at + 2;
+  }
+  return -1;
+}
+
+TEST_F(StartupTest, SealedProgramChecksOutIntact) {
+  EXPECT_EQ(CheckExecutableSeal(Program), TIntegrity::Intact);
+}
+
+TEST_F(StartupTest, ChangedProgramIsRefused) {
+  const qint64 offset = HarmlessByte(Program);
+  ASSERT_GE(offset, 0);
+  ChangeByte(Program, offset);
+  EXPECT_EQ(CheckExecutableSeal(Program), TIntegrity::Modified);
+
+  QProcess process;
+  Start(process);
+  ASSERT_TRUE(process.waitForFinished(kWaitMs));
+  EXPECT_NE(process.exitCode(), 0);
+  EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError())
+                  .contains(QStringLiteral("Файл программы повреждён или изменён")));
+  // It stopped before the window: no settings were written.
+  EXPECT_FALSE(QFile::exists(Dir.filePath("VLFWLoader.ini")));
+}
+
+TEST_F(StartupTest, ProgramWithoutSealIsRefused) {
+  QFile file(Program);
+  ASSERT_TRUE(file.resize(file.size() - 1));
+  EXPECT_EQ(CheckExecutableSeal(Program), TIntegrity::Unsealed);
+  QProcess process;
+  Start(process);
+  ASSERT_TRUE(process.waitForFinished(kWaitMs));
+  EXPECT_NE(process.exitCode(), 0);
+}
+
+TEST_F(StartupTest, SecondCopyRestoresTheFirstAndEnds) {
+  QProcessEnvironment firstEnv = Environment();
+  firstEnv.insert("VL_START_MINIMIZED", "1");
+  QProcess first;
+  Start(first, {}, firstEnv);
+  QByteArray firstOutput;
+  ASSERT_TRUE(WaitForOutput(first, firstOutput, "running; minimised: true")) << firstOutput.constData();
+
+  QProcess second;
+  Start(second, {"externfirmware", "whatever"});
+  ASSERT_TRUE(second.waitForFinished(kWaitMs));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  const QByteArray secondOutput = second.readAllStandardError();
+  EXPECT_TRUE(secondOutput.contains("another copy runs")) << secondOutput.constData();
+  EXPECT_FALSE(secondOutput.contains("running;")) << secondOutput.constData();
+
+  // Restore first, then focus; by the focus request the window is no longer minimised.
+  ASSERT_TRUE(WaitForOutput(first, firstOutput, "focus request")) << firstOutput.constData();
+  const qsizetype restore = firstOutput.indexOf("restore request; minimised: true");
+  ASSERT_GE(restore, 0) << firstOutput.constData();
+  EXPECT_LT(restore, firstOutput.indexOf("focus request; minimised: false"))
+      << firstOutput.constData();
+  EXPECT_EQ(first.state(), QProcess::Running);
+
+  first.terminate();
+  if (!first.waitForFinished(kWaitMs)) {
+    first.kill();
+    first.waitForFinished(kWaitMs);
+  }
+
+  // With the first copy gone the lock is free again, even though it ended without
+  // releasing it: the next start runs normally.
+  QProcess third;
+  Start(third);
+  QByteArray thirdOutput;
+  EXPECT_TRUE(WaitForOutput(third, thirdOutput, "running;")) << thirdOutput.constData();
+  third.kill();
+  third.waitForFinished(kWaitMs);
+}
+
+}  // namespace
