@@ -2,6 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
@@ -45,6 +48,36 @@ TEST_F(MainFormTest, ControlsAndTimerExistFromConstruction) {
   for (const char* name : names)
     EXPECT_NE(form.findChild<QObject*>(QLatin1String(name)), nullptr) << name;
   EXPECT_EQ(form.btnFwOpen->toolTip(), QStringLiteral("Открыть файл прошивки"));
+  EXPECT_EQ(form.OpenDialog1->nameFilters(),
+            QStringList({"Encode Raw binary (*.eraw)", "Raw binary (*.raw)", "Any files (*.*)"}));
+  EXPECT_EQ(form.font().families().value(0), "Tahoma");
+  struct Text {
+    QWidget* Control;
+    QString Shown;
+    int Points;
+    bool Bold;
+  };
+  const Text texts[] = {
+      {form.Label1, "Файл:", 12, false},
+      {form.btnFwOpen, "...", 8, false},
+      {form.btnFwLoad, "Прочитать", 8, false},
+      {form.Label5, "Дата создания:", 12, false},
+      {form.lblFirmwDate, "Неизвестна", 10, true},
+      {form.Label2, "Версия прошивки:", 12, false},
+      {form.lblFileVer, "Неизвестна", 10, true},
+      {form.cbAutoWrite, "Прошивать автоматически", 10, false},
+      {form.cbWritelogToFile, "Записывать лог в файл", 10, false},
+      {form.reLog, "", 8, false},
+  };
+  for (const Text& t : texts) {
+    SCOPED_TRACE(t.Control->objectName().toStdString());
+    EXPECT_EQ(t.Control->property("text").toString(), t.Shown);
+    EXPECT_EQ(t.Control->font().pointSize(), t.Points);
+    EXPECT_EQ(t.Control->font().bold(), t.Bold);
+  }
+  EXPECT_EQ(form.GroupBox1->title(), "Файл прошивки");
+  EXPECT_FALSE(form.cbAutoWrite->isChecked());
+  EXPECT_FALSE(form.cbWritelogToFile->isChecked());
   EXPECT_EQ(form.DevPanel->minimumHeight(), 90);
   EXPECT_TRUE(form.DevTimer->isActive());
   EXPECT_EQ(form.DevTimer->interval(), 100);
@@ -68,6 +101,24 @@ TEST_F(MainFormTest, FirstRunWithoutSettings) {
   EXPECT_EQ(ini.ReadString("COMMON", "MainForm"),
             QStringLiteral("0,0,%1,%2,0,165,0").arg(outer.width()).arg(outer.height()));
   EXPECT_EQ(ini.ReadString("COMMON", "LastFile", "absent"), "");
+}
+
+TEST_F(MainFormTest, WideningMovesRightAnchoredControlsAndKeepsTheLogHeight) {
+  TMainForm& form = Show({"externfirmware"});
+  QWidget* const moving[] = {form.btnFwOpen, form.btnFwLoad, form.cbWritelogToFile,
+                             form.lblFileVer->parentWidget()};
+  std::vector<int> before;
+  for (QWidget* w : moving) before.push_back(w->x());
+  const int fileBoxWidth = form.edFWFile->width();
+  const QPoint fixedLabel = form.Label5->pos();
+  form.resize(form.width() + 100, form.height() + 50);
+  QCoreApplication::processEvents();
+  for (size_t i = 0; i < std::size(moving); ++i)
+    EXPECT_EQ(moving[i]->x(), before[i] + 100) << moving[i]->objectName().toStdString();
+  EXPECT_EQ(form.edFWFile->width(), fileBoxWidth + 100);
+  EXPECT_EQ(form.Label5->pos(), fixedLabel);
+  EXPECT_EQ(form.reLog->height(), 165);
+  EXPECT_EQ(form.GroupBox1->height(), 110);
 }
 
 TEST_F(MainFormTest, MainFormSettingIsApplied) {
