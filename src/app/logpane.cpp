@@ -1,5 +1,7 @@
 #include "app/logpane.h"
 
+#include <QEvent>
+#include <QFontMetrics>
 #include <QScrollBar>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -20,6 +22,20 @@ TLogPane::TLogPane(QWidget* parent) : QPlainTextEdit(parent) {
   BatchTimer.setSingleShot(true);
   BatchTimer.setInterval(kBatchIntervalMs);
   connect(&BatchTimer, &QTimer::timeout, this, &TLogPane::Flush);
+  UpdateTabStop();
+}
+
+void TLogPane::changeEvent(QEvent* event) {
+  QPlainTextEdit::changeEvent(event);
+  if (event->type() == QEvent::FontChange) UpdateTabStop();
+}
+
+// The texts after the device prefix start in one column, whatever the serial number:
+// the first tab stop lies beyond the widest prefix.
+void TLogPane::UpdateTabStop() {
+  const QFontMetricsF metrics(font());
+  setTabStopDistance(metrics.horizontalAdvance(QStringLiteral("Прибор -2147483648")) +
+                     metrics.averageCharWidth() * 2);
 }
 
 void TLogPane::AppendLine(TLogLevel level, const QString& line) {

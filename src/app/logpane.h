@@ -20,7 +20,12 @@ public:
   void Flush();
   qsizetype PendingLines() const { return static_cast<qsizetype>(Pending.size()); }
 
+protected:
+  void changeEvent(QEvent* event) override;
+
 private:
+  void UpdateTabStop();
+
   struct TPendingLine {
     TLogLevel Level;
     QString Text;
