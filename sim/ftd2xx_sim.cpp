@@ -222,7 +222,8 @@ FT_EXPORT FT_OpenEx(void* arg1, FT_DWORD flags, FT_HANDLE* handle) {
   else
     return FT_INVALID_PARAMETER;
   std::uint32_t session = 0;
-  return Opened(TSimBus::Instance().Open(saFtdi, match, session), session, handle);
+  const TSimOpenResult result = TSimBus::Instance().Open(saFtdi, match, session);
+  return Opened(result, session, handle);
 }
 
 FT_EXPORT FT_Rescan() {

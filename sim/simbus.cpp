@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <limits>
 
 #include "sim/busfile.h"
 #include "sim/simdevice.h"
@@ -458,22 +457,26 @@ std::optional<std::uint32_t> TSimBus::Read(std::uint32_t id, std::uint8_t* buffe
   SyncLocked();
   TSession* session = SessionLocked(id);
   if (!session) return std::nullopt;
-  const std::uint64_t deadline = session->ReadTimeoutMs == 0
-                                     ? std::numeric_limits<std::uint64_t>::max()
-                                     : NowMs() + session->ReadTimeoutMs;
+  using TClock = std::chrono::steady_clock;
+  const bool timed = session->ReadTimeoutMs != 0;
+  const TClock::time_point deadline =
+      TClock::now() + std::chrono::milliseconds(session->ReadTimeoutMs);
   for (;;) {
     session = SessionLocked(id);
     if (!session || session->Dead) return std::nullopt;
-    const std::uint64_t now = NowMs();
-    const std::uint32_t visible = VisibleLocked(*session, now);
-    if (visible >= length || now >= deadline) break;
-    std::uint64_t wakeAt = deadline;
-    if (visible < session->Pending.size())
-      wakeAt = std::min(wakeAt, session->Pending[visible].first);
-    if (wakeAt == std::numeric_limits<std::uint64_t>::max())
-      Changed.wait(lock);
+    const std::uint32_t visible = VisibleLocked(*session, NowMs());
+    if (visible >= length || (timed && TClock::now() >= deadline)) break;
+    // Wake for the next byte to surface, the time-out, or any change of the bus.
+    std::optional<TClock::time_point> wakeAt;
+    if (timed) wakeAt = deadline;
+    if (visible < session->Pending.size()) {
+      const TClock::time_point next = TimeOf(session->Pending[visible].first);
+      wakeAt = wakeAt ? std::min(*wakeAt, next) : next;
+    }
+    if (wakeAt)
+      Changed.wait_until(lock, *wakeAt);
     else
-      Changed.wait_until(lock, TimeOf(wakeAt));
+      Changed.wait(lock);
   }
   const std::uint32_t count = std::min(VisibleLocked(*session, NowMs()), length);
   for (std::uint32_t i = 0; i < count; ++i) {

@@ -1,4 +1,7 @@
 #include <dlfcn.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "link/driverlibs_p.h"
 
@@ -7,7 +10,28 @@
 const char* const kFtdiLibraryName = "libftd2xx.so";
 const char* const kQnLibraryName = "libVLUSB.so";
 
-void* OpenDriverLibrary(const char* fileName) { return dlopen(fileName, RTLD_NOW | RTLD_LOCAL); }
+namespace {
+
+std::string ProgramDirectory() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return {};
+  const std::string program(path, static_cast<std::size_t>(length));
+  return program.substr(0, program.rfind('/') + 1);
+}
+
+}  // namespace
+
+void* OpenDriverLibrary(const char* fileName) {
+  if (void* library = dlopen(fileName, RTLD_NOW | RTLD_LOCAL)) return library;
+  // The RPATH of the program applies only when the program itself calls dlopen; a
+  // sanitizer's interceptor makes the call from its own library, and then $ORIGIN is
+  // lost. Look in the program's directory by hand, for bare names only.
+  const std::string name(fileName);
+  const std::string directory = ProgramDirectory();
+  if (name.find('/') != std::string::npos || directory.empty()) return nullptr;
+  return dlopen((directory + name).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
 
 void* FindDriverSymbol(void* library, const char* name) { return dlsym(library, name); }
 

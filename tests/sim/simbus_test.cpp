@@ -1,0 +1,364 @@
+// The simulator as the program meets it: the stand-in libraries loaded by the link
+// layer, driven through the channel and the enumeration.
+#include "sim/simbus.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+#include "devices/deventry.h"
+#include "link/channel.h"
+#include "link/driverlibs.h"
+#include "link/enumeration.h"
+#include "protocol/frame.h"
+#include "protocol/logsink.h"
+#include "sim/busfile.h"
+
+namespace {
+
+using TBytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+
+class TRecordingLog : public TLogSink {
+public:
+  void LogText(TLogLevel, std::int32_t, const std::string& text) override { Lines.push_back(text); }
+  std::vector<std::string> Lines;
+};
+
+TBytes Frame(std::uint16_t code, std::uint16_t parameter = 10, std::uint32_t address = 0,
+             const TBytes& data = {}) {
+  return BuildCommandFrame(code, parameter, address, data.data(), data.size());
+}
+
+TBytes Text(const std::string& text) { return TBytes(text.begin(), text.end()); }
+
+class SimBus : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    ASSERT_NE(LoadFtdiDriver(), nullptr);
+    ASSERT_NE(LoadQnDriver(), nullptr);
+  }
+
+  void SetUp() override {
+    Bus.AttachFile("");
+    Bus.Clear();
+  }
+
+  // A device with no waiting of its own, so tests run at the channel's pace.
+  static TSimDeviceConfig Fast(const std::string& name, TSimAdapter adapter, const std::string& serial) {
+    TSimDeviceConfig config;
+    config.Name = name;
+    config.Adapter = adapter;
+    config.Serial = serial;
+    config.DeviceCode = 0x0102;
+    config.EraseMsPerSector = config.WriteMsPerPart = config.LatencyMs = 0;
+    return config;
+  }
+
+  static TDevEntry Entry(const TSimDeviceConfig& config) {
+    return TDevEntry(config.Serial, config.Adapter == saFtdi ? 0xFFFF : config.DeviceCode,
+                     config.Adapter == saFtdi ? 0 : 1);
+  }
+
+  static TBytes Exchange(TDevEntry& device, const TBytes& request, std::uint32_t maxLength = 1024,
+                         std::uint32_t timeoutMs = 1000) {
+    if (!DevWrite(device, request.data(), static_cast<std::uint32_t>(request.size()))) return {};
+    TBytes reply(maxLength);
+    reply.resize(DevRead(device, reply.data(), maxLength, timeoutMs));
+    return reply;
+  }
+
+  std::string TempPath(const std::string& name) {
+    const auto dir = std::filesystem::path(::testing::TempDir()) /
+                     ("vlsim_" + std::to_string(getpid()) + "_" +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
+  }
+
+  TSimBus& Bus = TSimBus::Instance();
+};
+
+}  // namespace
+
+TEST_F(SimBus, ListsBothKindsWithTheirIdentities) {
+  Bus.Add(Fast("f1", saFtdi, "11"));
+  TSimDeviceConfig other = Fast("f2", saFtdi, "12");
+  other.Description = "FT232R USB UART";
+  Bus.Add(other);
+  Bus.Add(Fast("q1", saQn, "21"));
+  TSimDeviceConfig gone = Fast("q2", saQn, "22");
+  gone.Plugged = false;
+  Bus.Add(gone);
+  TDevEntryList list;
+  TRecordingLog log;
+  EXPECT_EQ(EnumFtdiDevices(list, log), erListed);
+  EXPECT_EQ(EnumQnDevices(list, log), erListed);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0]->SerialNumber, 11);
+  EXPECT_EQ(list[0]->AdapterKind, 0);
+  EXPECT_EQ(list[1]->SerialNumber, 21);
+  EXPECT_EQ(list[1]->DeviceCode, 0x0102);
+  EXPECT_EQ(list[1]->AdapterKind, 1);
+}
+
+TEST_F(SimBus, ListingFaults) {
+  TSimDeviceConfig late = Fast("late", saFtdi, "11");
+  late.EmptyDescriptionListings = 2;
+  Bus.Add(late);
+  TSimDeviceConfig failing = Fast("failing", saQn, "21");
+  failing.ListingErrors = 1;
+  Bus.Add(failing);
+  TDevEntryList list;
+  TRecordingLog log;
+  EXPECT_EQ(EnumFtdiDevices(list, log), erListed);  // found on the third try
+  EXPECT_EQ(Bus.Calls("FT_CreateDeviceInfoList"), 3u);
+  EXPECT_EQ(list.size(), 1u);
+  EXPECT_EQ(EnumQnDevices(list, log), erDriverError);
+  EXPECT_EQ(log.Lines, std::vector<std::string>{"Ошибка в драйвере"});
+  EXPECT_EQ(EnumQnDevices(list, log), erListed);
+  EXPECT_EQ(list.size(), 2u);
+}
+
+TEST_F(SimBus, IdentityExchangeUsesNoSettingTheChannelMustLeaveAlone) {
+  for (TSimAdapter adapter : {saFtdi, saQn}) {
+    TSimDeviceConfig config = Fast(adapter == saFtdi ? "f" : "q", adapter, "7");
+    config.LatencyMs = 16;  // the adapter's default
+    Bus.Add(config);
+    TDevEntry device = Entry(config);
+    ASSERT_TRUE(DevOpen(device));
+    EXPECT_TRUE(Bus.IsOpen(config.Name));
+    const TBytes reply = Exchange(device, Frame(frame::cmdReadFirmwareVersion), 1024, 100);
+    const frame::THeader h = frame::ReadHeader(reply.data(), reply.size());
+    EXPECT_EQ(h.Code, frame::rcDone);
+    EXPECT_EQ(std::string(reply.begin() + 14, reply.end()), std::string("VLQN-2.3\0", 9));
+    DevClose(device);
+    EXPECT_FALSE(Bus.IsOpen(config.Name));
+  }
+  for (const char* name : {"FT_SetBaudRate", "FT_SetDivisor", "FT_SetDataCharacteristics",
+                           "FT_SetFlowControl", "FT_SetLatencyTimer", "FT_SetRts", "FT_Purge",
+                           "QN_Purge", "FT_Open", "FT_ListDevices", "FT_Rescan"})
+    EXPECT_EQ(Bus.Calls(name), 0u) << name;
+  EXPECT_EQ(Bus.Calls("FT_ResetDevice"), 1u);
+}
+
+TEST_F(SimBus, SectorWrittenThroughTheChannelReadsBack) {
+  for (TSimAdapter adapter : {saFtdi, saQn}) {
+    TSimDeviceConfig config = Fast(adapter == saFtdi ? "f" : "q", adapter, "7");
+    config.ProcessorId = 0x25013F37;  // sector 10: 4096 bytes at 0xA000
+    Bus.Add(config);
+    TDevEntry device = Entry(config);
+    ASSERT_TRUE(DevOpen(device));
+    TBytes reply = Exchange(device, Frame(6, 10, 0xA000), 14);
+    ASSERT_EQ(reply.size(), 14u);
+    EXPECT_EQ(frame::ReadHeader(reply.data(), 14).Code, frame::rcDone);
+    TBytes image(4096);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (std::uint32_t part = 0; part < 8; ++part) {
+      const TBytes data(image.begin() + part * 512, image.begin() + (part + 1) * 512);
+      reply = Exchange(device, Frame(7, 10, 0xA000 + part * 512, data), 14);
+      ASSERT_EQ(reply.size(), 14u) << part;
+      EXPECT_EQ(frame::ReadHeader(reply.data(), 14).Address, 0xA000 + part * 512);
+    }
+    DevClose(device);
+    const TBytes flash = *Bus.Flash(config.Name);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + 0xA000));
+    EXPECT_EQ(std::count(flash.begin(), flash.end(), 0xFF),
+              static_cast<std::ptrdiff_t>(flash.size() - 4096 + std::count(image.begin(), image.end(), 0xFF)));
+    EXPECT_EQ(Bus.FramesReceived(config.Name, 7), 8u);
+    EXPECT_EQ(Bus.BadFrames(config.Name), 0u);
+  }
+}
+
+TEST_F(SimBus, OpenIsRefusedWhenTheDeviceSaysSoOrIsOpenAlready) {
+  TSimDeviceConfig refusing = Fast("r", saFtdi, "1");
+  refusing.RefuseOpen = true;
+  Bus.Add(refusing);
+  Bus.Add(Fast("q", saQn, "2"));
+  TDevEntry r = Entry(refusing);
+  EXPECT_FALSE(DevOpen(r));
+  EXPECT_EQ(r.FtdiHandle, nullptr);
+  TDevEntry first = Entry(*Bus.Config("q"));
+  TDevEntry second = Entry(*Bus.Config("q"));
+  EXPECT_TRUE(DevOpen(first));
+  EXPECT_FALSE(DevOpen(second));
+  DevClose(first);
+  EXPECT_TRUE(DevOpen(second));
+  DevClose(second);
+  TDevEntry wrongCode("2", 0x0999, 1);
+  EXPECT_FALSE(DevOpen(wrongCode));
+}
+
+TEST_F(SimBus, AnUnpluggedDeviceFailsItsOpenChannel) {
+  for (TSimAdapter adapter : {saFtdi, saQn}) {
+    TSimDeviceConfig config = Fast(adapter == saFtdi ? "f" : "q", adapter, "3");
+    Bus.Add(config);
+    TDevEntry device = Entry(config);
+    ASSERT_TRUE(DevOpen(device));
+    Bus.Unplug(config.Name);
+    const TBytes frame4 = Frame(4);
+    EXPECT_FALSE(DevWrite(device, frame4.data(), 14));
+    std::uint8_t buffer[64];
+    EXPECT_EQ(DevRead(device, buffer, 64, 20), 0u);
+    DevClose(device);
+    EXPECT_FALSE(DevOpen(device));
+    Bus.Plug(config.Name);
+    EXPECT_TRUE(DevOpen(device));
+    DevClose(device);
+  }
+}
+
+TEST_F(SimBus, DeviceDropsOffAfterItsFrames) {
+  TSimDeviceConfig config = Fast("f", saFtdi, "3");
+  config.UnplugAfterFrames = 1;
+  Bus.Add(config);
+  TDevEntry device = Entry(config);
+  ASSERT_TRUE(DevOpen(device));
+  EXPECT_FALSE(Exchange(device, Frame(4)).empty());
+  EXPECT_TRUE(Exchange(device, Frame(5), 1024, 50).empty());
+  EXPECT_FALSE(Bus.Config("f")->Plugged);
+  const TBytes again = Frame(4);
+  EXPECT_FALSE(DevWrite(device, again.data(), 14));
+  DevClose(device);
+}
+
+TEST_F(SimBus, FtdiReadReturnsTheFirstBurstOfASplitReply) {
+  TSimDeviceConfig config = Fast("f", saFtdi, "3");
+  config.SplitReplies = 1;
+  config.SplitGapMs = 1500;
+  Bus.Add(config);
+  TDevEntry device = Entry(config);
+  ASSERT_TRUE(DevOpen(device));
+  TBytes first = Exchange(device, Frame(4), 1024, 1000);
+  EXPECT_EQ(first.size(), 11u);  // half of 23
+  TBytes rest(1024);
+  rest.resize(DevRead(device, rest.data(), 1024, 5000));
+  EXPECT_EQ(rest.size(), 12u);
+  first.insert(first.end(), rest.begin(), rest.end());
+  EXPECT_EQ(std::string(first.begin() + 14, first.end()), std::string("VLQN-2.3\0", 9));
+  DevClose(device);
+}
+
+TEST_F(SimBus, FtdiLatencyTimerHoldsRepliesBack) {
+  TSimDeviceConfig config = Fast("f", saFtdi, "3");
+  config.LatencyMs = 4000;
+  Bus.Add(config);
+  TDevEntry device = Entry(config);
+  ASSERT_TRUE(DevOpen(device));
+  std::this_thread::sleep_for(5ms);  // off the timer's first tick
+  EXPECT_TRUE(Exchange(device, Frame(4), 1024, 50).empty());
+  TBytes reply(1024);
+  reply.resize(DevRead(device, reply.data(), 1024, 8000));
+  EXPECT_EQ(reply.size(), 23u);
+  DevClose(device);
+}
+
+TEST_F(SimBus, QnReadWaitsTheLibraryTimeOutWhateverTheCallerAsks) {
+  TSimDeviceConfig config = Fast("q", saQn, "3");
+  Bus.Add(config);
+  TDevEntry device = Entry(config);
+  ASSERT_TRUE(DevOpen(device));
+  // Fewer bytes arrive than asked for: the read returns them once 500 ms have passed,
+  // though the caller allowed 10 ms.
+  const auto start = std::chrono::steady_clock::now();
+  const TBytes reply = Exchange(device, Frame(4), 1024, 10);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 500ms);
+  EXPECT_EQ(reply.size(), 23u);
+  // As many bytes as asked for end the read at once: a long library time-out is not
+  // waited out.
+  ASSERT_TRUE(Bus.SetTimeouts(device.QnHandle, 60000, 200));
+  const auto again = std::chrono::steady_clock::now();
+  EXPECT_EQ(Exchange(device, Frame(6, 10, 0xA000), 14, 10).size(), 14u);
+  EXPECT_LT(std::chrono::steady_clock::now() - again, 30s);
+  DevClose(device);
+}
+
+TEST_F(SimBus, ApplicationStartsItsBootLoaderForTheNextPlug) {
+  TSimDeviceConfig config = Fast("q", saQn, "3");
+  config.BootMode = false;
+  config.FirmwareVersion = "VLQN-3.1";
+  Bus.Add(config);
+  TDevEntry device = Entry(config);
+  ASSERT_TRUE(DevOpen(device));
+  EXPECT_TRUE(Exchange(device, Frame(4), 14).empty());  // frames go unanswered
+  EXPECT_EQ(Exchange(device, Text("FL_READ_VERSION$"), 100), Text("VLQN-3.1"));
+  EXPECT_EQ(Exchange(device, Text("START_BOOT_LOADER"), 7), Text("STARTED"));
+  DevClose(device);
+  EXPECT_FALSE(Bus.Config("q")->BootMode);
+  Bus.Unplug("q");
+  Bus.Plug("q");
+  EXPECT_TRUE(Bus.Config("q")->BootMode);
+  EXPECT_FALSE(Bus.Config("q")->BootOnNextPlug);
+  ASSERT_TRUE(DevOpen(device));
+  EXPECT_EQ(frame::ReadHeader(Exchange(device, Frame(4), 1024).data(), 14).Code, frame::rcDone);
+  DevClose(device);
+}
+
+TEST_F(SimBus, AnotherProcessDrivesTheBusThroughItsFile) {
+  const std::string busPath = TempPath("bus");
+  Bus.Add(Fast("a", saFtdi, "1"));
+  TSimDeviceConfig b = Fast("b", saQn, "2");
+  b.ShortReplies = 2;
+  Bus.Add(b);
+  Bus.AttachFile(busPath);
+  ASSERT_EQ(ParseBusText(*ReadWholeFile(busPath)).size(), 2u);
+
+  TDevEntry qn = Entry(b);
+  ASSERT_TRUE(DevOpen(qn));
+  EXPECT_EQ(Exchange(qn, Frame(4), 1024).size(), 15u);  // two thirds of 23: one short reply used
+  DevClose(qn);
+
+  const std::string ctl = std::string(VL_SIMCTL) + " --bus " + busPath + " ";
+  ASSERT_EQ(std::system((ctl + "unplug a").c_str()), 0);
+  ASSERT_EQ(std::system((ctl + "add name=c adapter=ftdi serial=3 latency=0").c_str()), 0);
+  TDevEntryList list;
+  TRecordingLog log;
+  EXPECT_EQ(EnumFtdiDevices(list, log), erListed);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0]->SerialNumber, 3);
+  // The untouched device keeps its used-up fault count; the file did not wind it back.
+  EXPECT_EQ(Bus.Config("b")->ShortReplies, 1);
+  ASSERT_EQ(std::system((ctl + "set b short=0 silent=1").c_str()), 0);
+  EXPECT_TRUE(Bus.Config("b")->Silent);
+  EXPECT_EQ(Bus.Config("b")->ShortReplies, 0);
+}
+
+TEST_F(SimBus, ItsOwnChangesReachTheFileAndFlashOutlivesTheProcess) {
+  const std::string busPath = TempPath("bus");
+  TSimDeviceConfig config = Fast("f", saFtdi, "1");
+  config.ProcessorId = 0x400FE000;  // 512-byte sectors from 0x4400
+  config.UnplugAfterFrames = 2;
+  Bus.Add(config);
+  Bus.AttachFile(busPath);
+  TDevEntry device = Entry(config);
+  ASSERT_TRUE(DevOpen(device));
+  EXPECT_EQ(Exchange(device, Frame(6, 0, 0x4400), 14).size(), 14u);
+  EXPECT_EQ(Exchange(device, Frame(7, 0, 0x4400, TBytes(512, 0x5A)), 14).size(), 14u);
+  Exchange(device, Frame(11), 1024, 50);  // the device drops off here
+  DevClose(device);
+  EXPECT_FALSE(ParseBusText(*ReadWholeFile(busPath)).at(0).Plugged);
+
+  const std::string copy = TempPath("flash.bin");
+  const std::string ctl = std::string(VL_SIMCTL) + " --bus " + busPath + " ";
+  ASSERT_EQ(std::system((ctl + "readflash f " + copy).c_str()), 0);
+  const std::string saved = *ReadWholeFile(copy);
+  const TBytes flash = *Bus.Flash("f");
+  EXPECT_EQ(saved, std::string(flash.begin(), flash.end()));
+  EXPECT_EQ(static_cast<std::uint8_t>(saved[0x4400]), 0x5A);
+
+  // A new run of the program finds the device with the flash it left.
+  Bus.AttachFile("");
+  Bus.Clear();
+  Bus.AttachFile(busPath);
+  ASSERT_TRUE(Bus.Flash("f"));
+  EXPECT_EQ(Bus.Flash("f")->at(0x4400), 0x5A);
+  ASSERT_EQ(std::system((ctl + "plug f").c_str()), 0);
+  EXPECT_TRUE(DevOpen(device));
+  DevClose(device);
+}
