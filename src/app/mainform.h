@@ -131,4 +131,5 @@ private:
   QString SettingsFile;
   bool Shown = false;
   int LogHeight = 165;  // designed; the settings may change it
+  QSize FrameAtShow;    // outer size minus client size when the settings were read
 };

@@ -54,6 +54,10 @@ void TMainForm::ChooseSettingsFile() {
 }
 
 void TMainForm::ReadSettings() {
+  // Where the window system adds the frame only once the window is on screen, the frame
+  // is unknown here; the same value is used again when the size is written, so the
+  // window does not grow by a frame with every run.
+  FrameAtShow = frameGeometry().size() - size();
   ChooseSettingsFile();
   TIniFile ini;
   ini.Load(SettingsFile);
@@ -88,10 +92,9 @@ void TMainForm::ApplyMainFormSetting(const QString& text) {
   move(place);
 
   // The stored size is the outer one, frame included.
-  const QSize frame = frameGeometry().size() - size();
   QSize client = size();
-  if (value(fWidth) >= 0) client.setWidth(value(fWidth) - frame.width());
-  if (value(fHeight) >= 0) client.setHeight(value(fHeight) - frame.height());
+  if (value(fWidth) >= 0) client.setWidth(value(fWidth) - FrameAtShow.width());
+  if (value(fHeight) >= 0) client.setHeight(value(fHeight) - FrameAtShow.height());
   resize(client.expandedTo(minimumSize()));
 
   if (value(fAutoWrite) >= 0) cbAutoWrite->setChecked(value(fAutoWrite) != 0);
@@ -104,14 +107,11 @@ void TMainForm::WriteSettings() {
   ini.Load(SettingsFile);
 
   // A minimised or maximised window keeps the place and size it comes back to.
-  QRect outer = frameGeometry();
-  if (isMinimized() || isMaximized()) {
-    const QRect normal = normalGeometry();
-    const QMargins frame(geometry().left() - frameGeometry().left(),
-                         geometry().top() - frameGeometry().top(),
-                         frameGeometry().right() - geometry().right(),
-                         frameGeometry().bottom() - geometry().bottom());
-    if (normal.isValid()) outer = normal.marginsAdded(frame);
+  QRect outer(pos(), size() + FrameAtShow);
+  const QRect normal = normalGeometry();
+  if ((isMinimized() || isMaximized()) && normal.isValid()) {
+    const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
+    outer = QRect(normal.topLeft() - frameOffset, normal.size() + FrameAtShow);
   }
   ini.WriteString(kCommon, kMainForm,
                   FormatMainFormSetting({outer.x(), outer.y(), outer.width(), outer.height(),

@@ -30,7 +30,7 @@ public:
 
   // For a second copy: posts the restore request, then the focus request, to the running
   // copy's window when one is found; nothing when none is (it is still starting).
-  // Waits for nothing.
+  // Does not wait for the requests to be handled.
   void NotifyRunningCopy(const QString& caption);
 
 signals:
