@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,15 +13,17 @@ namespace {
 std::vector<std::uint8_t> Reply(std::uint16_t frameLength, std::uint16_t headerLength,
                                 std::uint16_t code, const std::string& payload = {},
                                 std::uint16_t parameter = 10, std::uint32_t address = 0) {
-  std::vector<std::uint8_t> bytes = {
-      static_cast<std::uint8_t>(frameLength), static_cast<std::uint8_t>(frameLength >> 8),
-      static_cast<std::uint8_t>(headerLength), static_cast<std::uint8_t>(headerLength >> 8),
-      static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(code >> 8),
-      static_cast<std::uint8_t>(parameter), static_cast<std::uint8_t>(parameter >> 8),
-      static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(address >> 8),
-      static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 24),
-      0xEE, 0xEE};  // a checksum nobody verifies
-  bytes.insert(bytes.end(), payload.begin(), payload.end());
+  std::vector<std::uint8_t> bytes(14 + payload.size());
+  const auto put = [&](std::size_t offset, std::uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  };
+  put(0, frameLength, 2);
+  put(2, headerLength, 2);
+  put(4, code, 2);
+  put(6, parameter, 2);
+  put(8, address, 4);
+  put(12, 0xEEEE, 2);  // a checksum nobody verifies
+  std::copy(payload.begin(), payload.end(), bytes.begin() + 14);
   return bytes;
 }
 
