@@ -174,3 +174,10 @@ TEST_F(LoadImageTest, BlockLimitEndsTheLoadWithItsTextAndNoReport) {
     EXPECT_TRUE(Blocks.empty());
   }
 }
+
+TEST_F(LoadImageTest, VersionBytesFromTheContainerAreLoggedAsUtf8) {
+  const auto bytes = ContainerBytes("VLQN-2.3\xE1\xE5\xF2\xE0", std::nullopt, {1});  // "бета"
+  ASSERT_TRUE(LoadBuiltIn(bytes).Success);
+  EXPECT_EQ(Version.Suffix, "\xE1\xE5\xF2\xE0");  // the record keeps the bytes it was given
+  EXPECT_EQ(Log.Texts().at(1), "Версия прошивки \"VLQN-2.3бета\"");
+}
