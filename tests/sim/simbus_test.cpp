@@ -176,6 +176,40 @@ TEST_F(SimBus, SectorWrittenThroughTheChannelReadsBack) {
   }
 }
 
+TEST_F(SimBus, DevicesAreWrittenInParallelWhileTheBusIsListedAndChanged) {
+  // As in the program: one write thread per device, a scan listing meanwhile, and
+  // another device being plugged and unplugged.
+  Bus.Add(Fast("f", saFtdi, "1"));
+  Bus.Add(Fast("q", saQn, "2"));
+  Bus.Add(Fast("other", saFtdi, "3"));
+  auto writeSector = [](const std::string& serial, int kind, std::uint8_t seed, bool& ok) {
+    TDevEntry device(serial, 0x0102, kind);
+    ok = DevOpen(device);
+    for (std::uint32_t part = 0; ok && part < 8; ++part) {
+      const TBytes data(512, static_cast<std::uint8_t>(seed + part));
+      ok = Exchange(device, Frame(7, 10, 0xA000 + part * 512, data), 14).size() == 14;
+    }
+    DevClose(device);
+  };
+  bool ftdiOk = false, qnOk = false;
+  std::thread ftdi(writeSector, "1", 0, 0x10, std::ref(ftdiOk));
+  std::thread qn(writeSector, "2", 1, 0x20, std::ref(qnOk));
+  TRecordingLog log;
+  for (int i = 0; i < 20; ++i) {
+    TDevEntryList list;
+    EnumFtdiDevices(list, log);
+    EnumQnDevices(list, log);
+    i % 2 ? Bus.Plug("other") : Bus.Unplug("other");
+  }
+  ftdi.join();
+  qn.join();
+  ASSERT_TRUE(ftdiOk);
+  ASSERT_TRUE(qnOk);
+  EXPECT_EQ(Bus.Flash("f")->at(0xA000 + 7 * 512), 0x17);
+  EXPECT_EQ(Bus.Flash("q")->at(0xA000 + 7 * 512), 0x27);
+  EXPECT_TRUE(log.Lines.empty());
+}
+
 TEST_F(SimBus, OpenIsRefusedWhenTheDeviceSaysSoOrIsOpenAlready) {
   TSimDeviceConfig refusing = Fast("r", saFtdi, "1");
   refusing.RefuseOpen = true;
