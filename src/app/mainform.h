@@ -81,7 +81,6 @@ public:
   QWidget* DevPanel = nullptr;
   QSplitter* Splitter1 = nullptr;
   TLogPane* reLog = nullptr;
-  QFileDialog* OpenDialog1 = nullptr;
   QTimer* DevTimer = nullptr;
 
   // --- Fields ---
@@ -91,6 +90,11 @@ public:
   QRecursiveMutex DevListLock;
   bool ExternalFirmware = false;  // fixed for the run by the command line
   QString ProgramDir;             // ends in '/'; set at the first show
+
+  // The firmware-file dialog, made on first use: built, it starts a file-system thread
+  // that a run without a click on "..." does not need.
+  QFileDialog& OpenDialog1();
+  static const QString kOpenDialogFilter;
 
   // The file box's text (the edit field, not the list).
   QString FileBoxText() const;
@@ -130,6 +134,7 @@ private:
   std::unique_ptr<TDeviceWatch> DeviceWatch;
   QString SettingsFile;
   bool Shown = false;
+  QFileDialog* OpenDialog = nullptr;
   int LogHeight = 165;  // designed; the settings may change it
   QSize FrameAtShow;    // outer size minus client size when the settings were read
 };

@@ -167,12 +167,6 @@ void TMainForm::BuildControls() {
   Splitter1->setStretchFactor(0, 1);
   Splitter1->setStretchFactor(1, 0);
 
-  OpenDialog1 = Named(new QFileDialog(this), "OpenDialog1");
-  OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-  OpenDialog1->setNameFilters({QStringLiteral("Encode Raw binary (*.eraw)"),
-                               QStringLiteral("Raw binary (*.raw)"),
-                               QStringLiteral("Any files (*.*)")});
-
   DevTimer = Named(new QTimer(this), "DevTimer");
   DevTimer->setInterval(100);
 }
@@ -184,4 +178,16 @@ void TMainForm::SetLogHeight(int height) {
   const int total = Splitter1->height() - Splitter1->handleWidth();
   const int logHeight = qMin(height, qMax(0, total - ScrollBox1->minimumSizeHint().height()));
   Splitter1->setSizes({qMax(0, total - logHeight), logHeight});
+}
+
+const QString TMainForm::kOpenDialogFilter =
+    QStringLiteral("Encode Raw binary (*.eraw);;Raw binary (*.raw);;Any files (*.*)");
+
+QFileDialog& TMainForm::OpenDialog1() {
+  if (!OpenDialog) {
+    OpenDialog = Named(new QFileDialog(this), "OpenDialog1");
+    OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog->setNameFilter(kOpenDialogFilter);
+  }
+  return *OpenDialog;
 }

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QTextBlock>
 #include <QThread>
+#include <atomic>
+#include <thread>
 
 #include "app/logpane.h"
 #include "app/mainformtestfixture.h"
@@ -44,11 +46,11 @@ TEST_F(MainFormTest, ControlsAndTimerExistFromConstruction) {
   const char* names[] = {"GroupBox1", "Label1",  "edFWFile", "btnFwOpen",        "btnFwLoad",
                          "Label5",    "lblFirmwDate", "Label2", "lblFileVer", "cbAutoWrite",
                          "cbWritelogToFile", "Panel1", "ScrollBox1", "DevPanel", "Splitter1",
-                         "reLog",     "OpenDialog1", "DevTimer"};
+                         "reLog",     "DevTimer"};
   for (const char* name : names)
     EXPECT_NE(form.findChild<QObject*>(QLatin1String(name)), nullptr) << name;
   EXPECT_EQ(form.btnFwOpen->toolTip(), QStringLiteral("Открыть файл прошивки"));
-  EXPECT_EQ(form.OpenDialog1->nameFilters(),
+  EXPECT_EQ(form.OpenDialog1().nameFilters(),
             QStringList({"Encode Raw binary (*.eraw)", "Raw binary (*.raw)", "Any files (*.*)"}));
   EXPECT_EQ(form.font().families().value(0), "Tahoma");
   struct Text {
@@ -282,12 +284,14 @@ TEST_F(MainFormTest, WorkerEntriesArriveInOrder) {
   TMainForm& form = Make();
   TThreadLogSink sink(form, form);
   constexpr int kLines = 300;
-  std::unique_ptr<QThread> worker(QThread::create([&sink] {
+  std::atomic<bool> finished = false;
+  std::thread worker([&] {
     for (int i = 0; i < kLines; ++i) sink.LogMessage(llInfo, 7, "line %d", i);
-  }));
-  worker->start();
-  ASSERT_TRUE(WaitUntil([&] { return worker->isFinished(); }));
-  worker->wait();
+    finished = true;
+  });
+  const bool ended = WaitUntil([&] { return finished.load(); });
+  worker.join();
+  ASSERT_TRUE(ended);
   // On the window's own thread the sink logs directly instead of waiting for itself.
   sink.LogText(llSuccess, 0, "main");
   const QStringList lines = PaneLines(form);
