@@ -4,6 +4,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLoggingCategory>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <cstdio>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -11,6 +14,7 @@
 #include "app/commandline.h"
 #include "app/devicewatch.h"
 #include "app/logpane.h"
+#include "link/driverlibs.h"
 
 Q_LOGGING_CATEGORY(lcMainForm, "vl.mainform", QtWarningMsg)
 
@@ -33,6 +37,8 @@ TMainForm::TMainForm(TMainFormSetup setup, QWidget* parent)
   DeviceWatch = std::make_unique<TDeviceWatch>(Setup.SimBusPath);
   connect(DeviceWatch.get(), &TDeviceWatch::DeviceChange, this, &TMainForm::OnDeviceChange);
   connect(DevTimer, &QTimer::timeout, this, &TMainForm::DevTimerTimer);
+  connect(btnFwOpen, &QPushButton::clicked, this, &TMainForm::btnFwOpenClick);
+  connect(btnFwLoad, &QPushButton::clicked, this, &TMainForm::btnFwLoadClick);
   DevTimer->start();
 }
 
@@ -76,7 +82,7 @@ void TMainForm::FormDestroy() {
   if (Shown) WriteSettings();
   StopWorkers();
   DevTimer->stop();
-  QMutexLocker lock(&DevListLock);
+  std::lock_guard lock(DevListLock);
   DestroyDeviceEntries();
 }
 
@@ -88,18 +94,34 @@ void TMainForm::DestroyDeviceEntries() {
   DevList.clear();
 }
 
-// The image load is wired in with the firmware layer: it performs btnFwLoadClick.
-void TMainForm::LoadFirmwareAtStartup() {}
+// A missing library is reported and the program runs on with the other kind of adapter;
+// with both missing there is nothing to do, and the window closes.
+void TMainForm::LoadDriverLibraries() {
+  const bool ftdi = LoadFtdiDriver() != nullptr;
+  if (!ftdi) ShowStartupMessage(QStringLiteral("Драйвер устройств FTDI не установлен."));
+  const bool qn = LoadQnDriver() != nullptr;
+  if (!qn) ShowStartupMessage(QStringLiteral("Драйвер устройств QN не установлен."));
+  if (!ftdi && !qn) {
+    ShowStartupMessage(QStringLiteral(
+        "Перед первым запуском программы подключите устройство к USB и установите драйвер."));
+    // Closed once the start-up sequence has finished and the event loop runs.
+    QTimer::singleShot(0, this, &QWidget::close);
+  }
+}
 
-// Wired in with the link layer: loads both driver libraries, reports each missing one
-// in a message box and closes the window when both are missing.
-void TMainForm::LoadDriverLibraries() {}
-
-// Wired in with the link layer: DevClose of the entry's channel.
-void TMainForm::CloseDeviceChannel(TDevEntry&) {}
-
-// Wired in with the scan and write threads.
-void TMainForm::StopWorkers() {}
+void TMainForm::ShowStartupMessage(const QString& text) {
+  if (Setup.ShowMessage) {
+    Setup.ShowMessage(text);
+    return;
+  }
+  // Where nobody could see or close a message box, the message goes to the error stream.
+  const QString platform = QGuiApplication::platformName();
+  if (platform == u"offscreen" || platform == u"minimal") {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    return;
+  }
+  QMessageBox::critical(this, QStringLiteral("Velmarkon Firmware Loader"), text);
+}
 
 // ---------------------------------------------------------------- messages and timer
 
@@ -126,6 +148,3 @@ void TMainForm::DevTimerTimer() {
   DevTimer->stop();
   StartScan();
 }
-
-// Wired in with the scan cycle: starts a TReadVersion unless one runs.
-void TMainForm::StartScan() {}

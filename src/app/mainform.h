@@ -1,17 +1,20 @@
 #pragma once
 #include <QDateTime>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/logfile.h"
 #include "devices/deventry.h"
+#include "firmware/firmwareblock.h"
+#include "firmware/writethread.h"
+#include "protocol/firmwareversion.h"
 #include "protocol/logsink.h"
 
 class QCheckBox;
@@ -24,6 +27,8 @@ class QScrollArea;
 class QSplitter;
 class TDeviceWatch;
 class TLogPane;
+class TFWLoaderDevGroup;
+class TReadVersion;
 
 // What the start-up code hands the window. Tests set the directory and the clock.
 struct TMainFormSetup {
@@ -31,12 +36,14 @@ struct TMainFormSetup {
   QString ProgramDir;                // empty: the executable's directory, taken at first show
   TLogFile::TClock Clock;            // empty: the local time
   QString SimBusPath;                // the simulated bus's file; empty: none
+  // Shows a start-up message to the user; empty: a modal message box.
+  std::function<void(const QString&)> ShowMessage;
 };
 
 // The program's one window: the firmware-file controls, the device panels and the log.
 // It owns the device list and the event log. Worker threads reach it through DevList
 // under DevListLock and through a TThreadLogSink for their log entries.
-class TMainForm : public QWidget, public TLogSink {
+class TMainForm : public QWidget, public TLogSink, public TWriteThreadHost {
   Q_OBJECT
 public:
   static constexpr int kDevNodesChanged = 7;  // DBT_DEVNODES_CHANGED
@@ -87,7 +94,7 @@ public:
   // The connected devices in the order they were added. Guarded by DevListLock, which
   // is recursive because automatic writing starts a write inside the merge that holds it.
   std::vector<std::unique_ptr<TDevEntry>> DevList;
-  QRecursiveMutex DevListLock;
+  std::recursive_mutex DevListLock;
   bool ExternalFirmware = false;  // fixed for the run by the command line
   QString ProgramDir;             // ends in '/'; set at the first show
 
@@ -95,6 +102,28 @@ public:
   // that a run without a click on "..." does not need.
   QFileDialog& OpenDialog1();
   static const QString kOpenDialogFilter;
+
+  // The image the window's own loads ("Прочитать") loaded last, and whether the last
+  // load of the built-in image succeeded.
+  TFirmwareVersion FwVersion;
+  bool BuiltInLoaded = false;
+
+  // --- Firmware image ---
+  void btnFwOpenClick();
+  void btnFwLoadClick();
+  // Loads the selected image into blocks and version, logs the load and shows it in the
+  // labels; the window's own loads and every write's reload go through it.
+  bool LoadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) override;
+
+  // --- Devices: scan and write ---
+  // The panel's status line of a listed device.
+  void ShowDeviceStatus(TDevEntry& device, const std::string& text, TLogLevel level);
+  void ShowProgress(TDevEntry& device, int position) override;
+  void btnWriteClick(QObject* sender);
+  void StartWrite(TDevEntry& device);
+  bool ScanRunning() const { return ScanThread != nullptr; }
+  int WritesRunning() const { return RunningWrites; }
+  static TFWLoaderDevGroup* PanelOf(const TDevEntry& device);
 
   // The file box's text (the edit field, not the list).
   QString FileBoxText() const;
@@ -114,14 +143,19 @@ private:
   void SetLogHeight(int height);
   void DevTimerTimer();
 
-  // Seams that other layers fill.
+  // Steps of the start-up and shutdown sequences.
   // Start-up step 3: the image load, as if "Прочитать" were clicked.
   void LoadFirmwareAtStartup();
   // Start-up step 5: the driver libraries, with a message box for each missing one; the
   // window closes when both are missing.
   void LoadDriverLibraries();
-  // DevTimer's tick: starts a device scan unless one runs.
+  // DevTimer's tick: starts a device scan, or one more once the running one is merged.
   void StartScan();
+  void ScanFinished();
+  void CreateDevPanel(TDevEntry& device);
+  void OnWriteEnd(TWriteThread* thread);
+  void RemoveDevice(TDevEntry* device);
+  void UpdateDevPanelHeight();
   // Shutdown: asks running scan and write threads to stop and waits for them, so that
   // none uses a record, its channel or its panel after the record is destroyed.
   void StopWorkers();
@@ -129,7 +163,13 @@ private:
   void CloseDeviceChannel(TDevEntry& entry);
   void DestroyDeviceEntries();
 
+  void ShowStartupMessage(const QString& text);
+
   TMainFormSetup Setup;
+  TReadVersion* ScanThread = nullptr;
+  bool ScanPending = false;  // a scan was asked for while one ran
+  bool Closing = false;      // shutdown has begun: no new scans or writes
+  int RunningWrites = 0;
   TLogFile LogFile;
   std::unique_ptr<TDeviceWatch> DeviceWatch;
   QString SettingsFile;

@@ -14,7 +14,7 @@
 
 #include "app/logpane.h"
 #include "app/mainform.h"
-#include "app/rightanchors.h"
+#include "devices/rightanchors.h"
 
 namespace {
 

@@ -70,6 +70,7 @@ void TDeviceScan::MatchWithDevList() {
 
 void TDeviceScan::IdentifyNewDevices() {
   for (const auto& device : NewDevices) {
+    if (StopRequested) return;
     TDevChannel channel(*device);
     IdentifyDevice(*device, channel, Log, ErrorCode);
   }

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,9 @@ public:
       : DevList(devList), DevListLock(devListLock), Log(log) {}
 
   void ScanDevices();
+
+  // Asked at shutdown: the devices not yet identified are left unasked.
+  std::atomic<bool> StopRequested = false;
 
   TDevEntryList NewDevices;      // after matching: only devices not listed yet
   std::int32_t ErrorCode = 0;    // TScanError

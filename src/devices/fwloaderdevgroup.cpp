@@ -1,7 +1,8 @@
 #include "devices/fwloaderdevgroup.h"
 
+#include "devices/rightanchors.h"
+
 #include <QApplication>
-#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -28,35 +29,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
   label->setGeometry(left, top, label->sizeHint().width(), height);
   return label;
 }
-
-// Keeps controls anchored to the right edge of the group box at their distance from it,
-// and stretches the status line with the box, as the box's width changes.
-class TRightAnchors : public QObject {
-public:
-  TRightAnchors(QGroupBox* box, std::initializer_list<QWidget*> moving, QWidget* stretching)
-      : QObject(box), Box(box), Moving(moving), Stretching(stretching), LastWidth(box->width()) {
-    box->installEventFilter(this);
-  }
-
-protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == Box && event->type() == QEvent::Resize) {
-      const int delta = Box->width() - LastWidth;
-      LastWidth = Box->width();
-      if (delta != 0) {
-        for (QWidget* w : Moving) w->move(w->x() + delta, w->y());
-        Stretching->resize(Stretching->width() + delta, Stretching->height());
-      }
-    }
-    return false;
-  }
-
-private:
-  QGroupBox* Box;
-  std::vector<QWidget*> Moving;
-  QWidget* Stretching;
-  int LastWidth;
-};
 
 }  // namespace
 
@@ -112,9 +84,14 @@ TFWLoaderDevGroup::TFWLoaderDevGroup(QWidget* devPanel, const QString& serialTex
   lblMessage->setAlignment(Qt::AlignCenter);
   lblMessage->setGeometry(pbProgress->x(), 38, btnWrite->x() - 4 - pbProgress->x(), 20);
 
-  new TRightAnchors(gbDevice, {lblBootVerTitle, lblBootVer, btnWrite}, lblMessage);
-  // The progress bar follows the box's width too.
-  new TRightAnchors(gbDevice, {}, pbProgress);
+  // From here on the right-hand controls keep their distance to the box's right edge and
+  // the status line and the progress bar stretch with it.
+  auto* anchors = new TRightAnchors(*gbDevice, boxWidth);
+  for (QWidget* w : {static_cast<QWidget*>(lblBootVerTitle), static_cast<QWidget*>(lblBootVer),
+                     static_cast<QWidget*>(btnWrite)})
+    anchors->AnchorRight(w, w->geometry());
+  anchors->Stretch(lblMessage, lblMessage->geometry());
+  anchors->Stretch(pbProgress, pbProgress->geometry());
 
   auto* layout = qobject_cast<QVBoxLayout*>(devPanel->layout());
   if (layout == nullptr) {

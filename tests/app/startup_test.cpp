@@ -1,6 +1,7 @@
 // The real program in separate processes: the integrity seal and the single instance.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -20,6 +21,17 @@ protected:
     Program = Dir.filePath("VLFWLoader");
     ASSERT_TRUE(QFile::copy(QStringLiteral(VL_LOADER_PATH), Program));
     ASSERT_TRUE(QDir().mkpath(Dir.filePath("tmp")));
+    CopyDriver(QStringLiteral(VL_SIMBUS_PATH));
+    CopyDriver(QStringLiteral(VL_FTDI_STANDIN));
+    CopyDriver(QStringLiteral(VL_QN_STANDIN));
+  }
+
+  // The stand-in driver libraries go beside the program, as real ones are installed.
+  void CopyDriver(const QString& path) {
+    ASSERT_TRUE(QFile::copy(path, Dir.filePath(QFileInfo(path).fileName())));
+  }
+  void RemoveDriver(const QString& path) {
+    ASSERT_TRUE(QFile::remove(Dir.filePath(QFileInfo(path).fileName())));
   }
 
   // Lock and socket live in the temp directory: one of its own keeps the test apart
@@ -151,3 +163,57 @@ TEST_F(StartupTest, SecondCopyRestoresTheFirstAndEnds) {
 }
 
 }  // namespace
+
+namespace {
+const QString kFtdiMissing = QStringLiteral("Драйвер устройств FTDI не установлен.");
+const QString kQnMissing = QStringLiteral("Драйвер устройств QN не установлен.");
+const QString kBothMissing = QStringLiteral(
+    "Перед первым запуском программы подключите устройство к USB и установите драйвер.");
+}  // namespace
+
+TEST_F(StartupTest, MissingDriverLibrariesAreReported) {
+  const struct {
+    bool ftdi, qn;
+    QStringList messages;
+  } cases[] = {
+      {true, true, {}},
+      {false, true, {kFtdiMissing}},
+      {true, false, {kQnMissing}},
+      {false, false, {kFtdiMissing, kQnMissing, kBothMissing}},
+  };
+  for (const auto& c : cases) {
+    if (!c.ftdi) RemoveDriver(QStringLiteral(VL_FTDI_STANDIN));
+    if (!c.qn) RemoveDriver(QStringLiteral(VL_QN_STANDIN));
+    QProcess process;
+    Start(process);
+    QByteArray output;
+    if (c.ftdi || c.qn) {
+      // The program runs on: it gets as far as its message loop.
+      ASSERT_TRUE(WaitForOutput(process, output, "running;")) << output.constData();
+      process.terminate();
+      ASSERT_TRUE(process.waitForFinished(kWaitMs));
+    } else {
+      ASSERT_TRUE(process.waitForFinished(kWaitMs)) << "the program must end by itself";
+      EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    }
+    output += process.readAllStandardError();
+    const QString text = QString::fromLocal8Bit(output);
+    qsizetype at = 0;
+    for (const QString& message : c.messages) {
+      const qsizetype found = text.indexOf(message, at);
+      EXPECT_GE(found, 0) << message.toStdString() << "\n" << output.constData();
+      at = found < 0 ? at : found;
+    }
+    for (const QString& message : {kFtdiMissing, kQnMissing, kBothMissing}) {
+      if (!c.messages.contains(message)) {
+        EXPECT_FALSE(text.contains(message)) << output.constData();
+      }
+    }
+    // Ending by itself, the program still ran its shutdown and wrote its settings.
+    if (!c.ftdi && !c.qn) {
+      EXPECT_TRUE(QFile::exists(Dir.filePath("VLFWLoader.ini")));
+    }
+    if (!c.ftdi) CopyDriver(QStringLiteral(VL_FTDI_STANDIN));
+    if (!c.qn) CopyDriver(QStringLiteral(VL_QN_STANDIN));
+  }
+}

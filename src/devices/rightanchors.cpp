@@ -1,4 +1,4 @@
-#include "app/rightanchors.h"
+#include "devices/rightanchors.h"
 
 #include <QEvent>
 

@@ -1,13 +1,13 @@
-#include "app/threadlogsink.h"
+#include "devices/handover.h"
 
 #include <QMetaObject>
 #include <QThread>
 #include <future>
 #include <memory>
 
-void TThreadLogSink::LogText(TLogLevel level, std::int32_t serial, const std::string& text) {
-  if (QThread::currentThread() == Owner.thread()) {
-    Target.LogText(level, serial, text);
+void HandOver(QObject& owner, const std::function<void()>& work) {
+  if (QThread::currentThread() == owner.thread()) {
+    work();
     return;
   }
   // A queued call and a promise rather than a blocking connection: the wait is then
@@ -17,9 +17,9 @@ void TThreadLogSink::LogText(TLogLevel level, std::int32_t serial, const std::st
   auto delivered = std::make_shared<std::promise<void>>();
   std::future<void> done = delivered->get_future();
   QMetaObject::invokeMethod(
-      &Owner,
-      [this, level, serial, &text, delivered] {
-        Target.LogText(level, serial, text);
+      &owner,
+      [&work, delivered] {
+        work();
         delivered->set_value();
       },
       Qt::QueuedConnection);
