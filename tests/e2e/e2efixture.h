@@ -1,0 +1,108 @@
+#pragma once
+// The real main window, offscreen, against the simulated bus of this process: the window
+// loads the stand-in driver libraries beside the test binary as it loads real ones.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPushButton>
+#include <QProgressBar>
+#include <QGroupBox>
+#include <QLabel>
+#include <QCheckBox>
+#include <QRegularExpression>
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "app/logpane.h"
+#include "app/mainform.h"
+#include "devices/fwloaderdevgroup.h"
+#include "sim/simbus.h"
+#include "support/simdevices.h"
+
+inline bool WaitUntil(const std::function<bool()>& done, int boundMs = 120000) {
+  const QDeadlineTimer deadline(boundMs);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+class E2ETest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    qputenv("XDG_DATA_HOME", Dir.filePath("userdata").toLocal8Bit());
+    Bus.AttachFile("");
+    Bus.Clear();
+  }
+  void TearDown() override {
+    Form.reset();
+    Bus.Clear();
+  }
+
+  // A device the built-in image ("VLQN-2.3b") fits: its boot loader is below 1.04.
+  static TSimDeviceConfig Device(const std::string& name, TSimAdapter adapter,
+                                 const std::string& serial, bool bootMode = true) {
+    TSimDeviceConfig config = FastSimDevice(name, adapter, serial);
+    config.LoaderVersion = "VLQN-1.3";
+    config.BootMode = bootMode;
+    return config;
+  }
+
+  TMainForm& Start(QStringList arguments = {}) {
+    TMainFormSetup setup;
+    setup.Arguments = std::move(arguments);
+    setup.ProgramDir = Dir.path() + u'/';
+    setup.ShowMessage = [this](const QString& text) { Messages << text; };
+    Form = std::make_unique<TMainForm>(std::move(setup));
+    Form->resize(800, 600);
+    Form->show();
+    StartupLines = 0;
+    StartupLines = Lines().size();
+    return *Form;
+  }
+
+  // Log lines of the pane, without the lines of the start-up.
+  QStringList Lines() {
+    Form->FlushLog();
+    QStringList lines;
+    for (QTextBlock block = Form->reLog->document()->begin(); block.isValid(); block = block.next())
+      lines << block.text();
+    return lines.mid(StartupLines);
+  }
+  bool Logged(const QString& line) { return Lines().contains(line); }
+  qsizetype IndexOf(const QString& line) { return Lines().indexOf(line); }
+
+  // The window is up, its first scan merged and the bus's devices listed.
+  void WaitForScan(std::size_t devices) {
+    ASSERT_TRUE(WaitUntil([&] { return !Form->ScanRunning() && Form->DevList.size() == devices; }))
+        << Lines().join('\n').toStdString();
+  }
+  // Plugging as the system reports it: the window hears of a device change.
+  void Notify() { Form->OnDeviceChange(TMainForm::kDevNodesChanged); }
+
+  TDevEntry* Listed(std::int32_t serial) {
+    for (auto& device : Form->DevList)
+      if (device->SerialNumber == serial) return device.get();
+    return nullptr;
+  }
+  TFWLoaderDevGroup* Panel(std::int32_t serial) {
+    TDevEntry* device = Listed(serial);
+    return device ? TMainForm::PanelOf(*device) : nullptr;
+  }
+  bool WaitForWrites() {
+    return WaitUntil([&] { return Form->WritesRunning() == 0; });
+  }
+
+  TSimBus& Bus = TSimBus::Instance();
+  QTemporaryDir Dir;
+  std::unique_ptr<TMainForm> Form;
+  QStringList Messages;
+  qsizetype StartupLines = 0;
+};
