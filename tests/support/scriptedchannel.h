@@ -28,7 +28,7 @@ public:
     const TBytes reply = Replies.front();
     Replies.pop_front();
     const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(reply.size(), maxLength));
-    std::memcpy(buffer, reply.data(), count);
+    if (count > 0) std::memcpy(buffer, reply.data(), count);
     return count;
   }
 

@@ -1,0 +1,233 @@
+// Devices written by the window: a click or automatic writing, the outcome in the panel
+// and the log, and the flash the simulated device ends up with.
+#include <QFile>
+
+#include "e2efixture.h"
+#include "packer.h"
+#include "protocol/frame.h"
+#include "resources/builtinimage.h"
+
+namespace {
+
+QString Dev(int serial) { return QStringLiteral("Прибор %1\t").arg(serial, 7); }
+using TBytes = std::vector<std::uint8_t>;
+
+// The payload of the built-in image, as it must stand in flash from sector 10 on.
+TBytes BuiltInPayload() {
+  const auto container = ReadBuiltInImageBytes();
+  return TBytes(container->end() - 221184, container->end());
+}
+
+bool FlashHolds(const TBytes& flash, const TBytes& payload, std::size_t at = 0xA000) {
+  return flash.size() >= at + payload.size() &&
+         std::equal(payload.begin(), payload.end(), flash.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+class WriteTest : public E2ETest {
+protected:
+  // A packed image file of the given payload; the window is started to take it.
+  QString PackFile(const TBytes& payload, const std::string& version = "VLQN-2.3b",
+                   const QString& name = "image.eraw") {
+    const TPackResult packed = PackImage(version, std::string("01.02.2024 10:00:00"), payload);
+    EXPECT_TRUE(packed.Error.empty()) << packed.Error;
+    const QString path = Dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(packed.Bytes.data()),
+               static_cast<qint64>(packed.Bytes.size()));
+    return path;
+  }
+
+  void Click(std::int32_t serial) { Panel(serial)->btnWrite->click(); }
+  QString Status(std::int32_t serial) { return Panel(serial)->lblMessage->text(); }
+  QColor StatusColour(std::int32_t serial) {
+    return Panel(serial)->lblMessage->palette().color(QPalette::WindowText);
+  }
+  bool LoggedMatch(const QString& pattern) {
+    return !Lines().filter(QRegularExpression(pattern)).isEmpty();
+  }
+};
+
+}  // namespace
+
+TEST_F(WriteTest, BuiltInImageIsWrittenWholeAndReported) {
+  Bus.Add(Device("d", saFtdi, "5500250"));
+  Start();
+  WaitForScan(1);
+  Click(5500250);
+  EXPECT_FALSE(Panel(5500250)->btnWrite->isEnabled());
+  EXPECT_EQ(Status(5500250), "Обновление прошивки прибора...");
+  ASSERT_TRUE(WaitForWrites());
+
+  EXPECT_TRUE(FlashHolds(*Bus.Flash("d"), BuiltInPayload()));
+  EXPECT_EQ(Bus.FramesReceived("d", frame::cmdCloseSuccess), 1u);
+  EXPECT_EQ(Bus.FramesReceived("d", frame::cmdCloseFailure), 0u);
+  EXPECT_EQ(Panel(5500250)->pbProgress->value(), 100);
+  EXPECT_TRUE(Panel(5500250)->btnWrite->isEnabled());
+  EXPECT_EQ(Status(5500250), "Обновление прошивки завершено успешно");
+  EXPECT_EQ(StatusColour(5500250), QColor(0, 128, 0));
+  // The start, then the image loaded afresh, then the sectors, then the outcome.
+  const QStringList lines = Lines();
+  const qsizetype start = lines.indexOf(Dev(5500250) + "Начинаем прошивку прибора");
+  const qsizetype loaded = lines.indexOf("Прибор -------\tЗагружена прошивка из ресурсов");
+  const qsizetype range = lines.indexOf(Dev(5500250) + "Прошивается сектора с 10 по 21");
+  ASSERT_GE(start, 0);
+  EXPECT_LT(start, loaded);
+  EXPECT_LT(loaded, range);
+  EXPECT_TRUE(QRegularExpression(R"(^Прибор 5500250\t\( *\d+\)Прошивка завершена успешно$)")
+                  .match(lines.last())
+                  .hasMatch())
+      << lines.last().toStdString();
+}
+
+TEST_F(WriteTest, PackedFileIsWrittenAndReadAgainForEveryWrite) {
+  const TBytes first = GenerateCodePayload(16, 1);
+  const QString path = PackFile(first);
+  Bus.Add(Device("d", saQn, "42"));
+  Start({"externfirmware"});
+  Form->SetFileBoxText(path);
+  WaitForScan(1);
+  Click(42);
+  ASSERT_TRUE(WaitForWrites());
+  EXPECT_TRUE(FlashHolds(*Bus.Flash("d"), first));
+  EXPECT_EQ(Status(42), "Обновление прошивки завершено успешно");
+
+  // Changed on disk between two writes: written in its new form.
+  const TBytes second = GenerateCodePayload(24, 2);
+  PackFile(second);
+  Click(42);
+  ASSERT_TRUE(WaitForWrites());
+  EXPECT_TRUE(FlashHolds(*Bus.Flash("d"), second));
+  EXPECT_EQ(Form->lblFileVer->text(), "VLQN-2.3b");
+}
+
+TEST_F(WriteTest, TwoDevicesAreWrittenAtOnceEachWithItsOwnPanelAndLines) {
+  Bus.Add(Device("a", saFtdi, "1"));
+  Bus.Add(Device("b", saQn, "2"));
+  const QString path = PackFile(GenerateCodePayload(64, 3));
+  Start({"externfirmware"});
+  Form->SetFileBoxText(path);
+  WaitForScan(2);
+  Click(1);
+  Click(2);
+  EXPECT_EQ(Form->WritesRunning(), 2);
+  ASSERT_TRUE(WaitForWrites());
+  for (int serial : {1, 2}) {
+    EXPECT_EQ(Status(serial), "Обновление прошивки завершено успешно") << serial;
+    EXPECT_EQ(Panel(serial)->pbProgress->value(), 100) << serial;
+    EXPECT_EQ(Lines().filter(Dev(serial) + "Прошивается сектора с 10 по").size(), 1) << serial;
+  }
+  EXPECT_TRUE(FlashHolds(*Bus.Flash("a"), GenerateCodePayload(64, 3)));
+  EXPECT_TRUE(FlashHolds(*Bus.Flash("b"), GenerateCodePayload(64, 3)));
+}
+
+TEST_F(WriteTest, AutomaticWritingStartsBootLoaderDevicesOnly) {
+  const QString path = PackFile(GenerateCodePayload(8, 4));
+  Start({"externfirmware"});
+  Form->SetFileBoxText(path);
+  Form->cbAutoWrite->setChecked(true);
+  WaitForScan(0);
+  Bus.Add(Device("boot", saFtdi, "7"));
+  Bus.Add(Device("app", saFtdi, "8", false));
+  Notify();
+  WaitForScan(2);
+  ASSERT_TRUE(WaitForWrites());
+  EXPECT_EQ(Status(7), "Обновление прошивки завершено успешно");
+  EXPECT_EQ(Bus.FramesReceived("app", frame::cmdWriteV2), 0u);
+  EXPECT_FALSE(Logged(Dev(8) + "Начинаем прошивку прибора"));
+}
+
+TEST_F(WriteTest, DeviceUnpluggedDuringItsWriteIsReportedThenRemoved) {
+  TSimDeviceConfig slow = Device("d", saFtdi, "9");
+  slow.WriteMsPerPart = 20;
+  Bus.Add(slow);
+  Bus.Add(Device("other", saFtdi, "10"));
+  Start();
+  WaitForScan(2);
+  Click(9);
+  ASSERT_TRUE(WaitUntil([&] { return Bus.FramesReceived("d", frame::cmdWriteV2) >= 4; }));
+  Bus.Unplug("d");
+  Notify();
+  ASSERT_TRUE(WaitUntil([&] { return Listed(9) == nullptr; }));
+  const qsizetype outcome = Lines().indexOf(QRegularExpression(R"(^Прибор       9\t\( *\d+\)Ошибка \d+ при прошивке.*)"));
+  const qsizetype gone = IndexOf(Dev(9) + "Прибор отключен");
+  ASSERT_GE(outcome, 0) << Lines().join('\n').toStdString();
+  EXPECT_LT(outcome, gone);
+  EXPECT_EQ(Form->DevPanel->findChildren<QGroupBox*>().size(), 1);
+  EXPECT_NE(Listed(10), nullptr);
+}
+
+TEST_F(WriteTest, LockedDeviceAndIncompatibleImageHaveTextsOfTheirOwn) {
+  TSimDeviceConfig locked = Device("locked", saFtdi, "21");
+  locked.Locked = true;
+  TSimDeviceConfig newLoader = Device("new", saFtdi, "22");
+  newLoader.LoaderVersion = "VLQN-1.4";  // takes only images from 9.00 on
+  Bus.Add(locked);
+  Bus.Add(newLoader);
+  Start();
+  WaitForScan(2);
+  Click(21);
+  Click(22);
+  ASSERT_TRUE(WaitForWrites());
+  EXPECT_EQ(Status(21), "Прибор заблокирован");
+  EXPECT_EQ(StatusColour(21), QColor(255, 0, 0));
+  EXPECT_TRUE(Logged(Dev(21) + "Установлена блокировка изменения настроек"));
+  EXPECT_EQ(Status(22), "Прошивка и прибор не совместимы");
+  EXPECT_TRUE(Logged(Dev(22) + "Прибор не совместим с данной версией прошивки"));
+  EXPECT_EQ(Bus.FramesReceived("new", frame::cmdEraseV2) + Bus.FramesReceived("new", frame::cmdCloseFailure), 0u);
+  EXPECT_EQ(Bus.FramesReceived("locked", frame::cmdCloseFailure), 1u);
+}
+
+TEST_F(WriteTest, FailuresShownWithTheirCode) {
+  const struct {
+    const char* name;
+    std::function<void(TSimDeviceConfig&)> fault;
+    TBytes payload;
+    int code;
+  } cases[] = {
+      {"short replies", [](TSimDeviceConfig& c) { c.ShortReplies = 3; }, GenerateCodePayload(8, 5), 5},
+      {"another sector", [](TSimDeviceConfig& c) { c.WrongSectorReplies = 1; }, GenerateCodePayload(8, 5), 5},
+      {"erased bytes only", [](TSimDeviceConfig&) {}, TBytes(4096, 0xFF), 4},
+  };
+  for (const auto& c : cases) {
+    Form.reset();
+    Bus.Clear();
+    Bus.Add(Device("d", saFtdi, "30"));
+    const QString path = PackFile(c.payload);
+    Start({"externfirmware"});
+    Form->SetFileBoxText(path);
+    WaitForScan(1);
+    Bus.Configure("d", c.fault);  // after the identity exchanges, which would use it up
+    const std::uint32_t opensBefore = Bus.Calls("FT_OpenEx");
+    Click(30);
+    ASSERT_TRUE(WaitForWrites()) << c.name;
+    EXPECT_EQ(Status(30), QStringLiteral("Ошибка %1 при обновлении прошивки").arg(c.code)) << c.name;
+    EXPECT_TRUE(LoggedMatch(QStringLiteral(R"(^Прибор      30\t\( *\d+\)Ошибка %1 при прошивке\. Последний код ответа прибора \d+$)")
+                                .arg(c.code)))
+        << c.name;
+    if (c.code == 4) {
+      EXPECT_EQ(Bus.Calls("FT_OpenEx"), opensBefore) << "the channel is never opened";
+    }
+  }
+}
+
+TEST_F(WriteTest, ClosingTheWindowDuringWritesStopsThemWithFrame12) {
+  for (const char* name : {"a", "b"}) {
+    TSimDeviceConfig slow = Device(name, saFtdi, name[0] == 'a' ? "1" : "2");
+    slow.WriteMsPerPart = 20;
+    Bus.Add(slow);
+  }
+  Start();
+  WaitForScan(2);
+  Click(1);
+  Click(2);
+  ASSERT_TRUE(WaitUntil([&] {
+    return Bus.FramesReceived("a", frame::cmdWriteV2) > 0 && Bus.FramesReceived("b", frame::cmdWriteV2) > 0;
+  }));
+  Form.reset();  // the window closes while both write
+  for (const char* name : {"a", "b"}) {
+    EXPECT_EQ(Bus.FramesReceived(name, frame::cmdCloseFailure), 1u) << name;
+    EXPECT_EQ(Bus.FramesReceived(name, frame::cmdCloseSuccess), 0u) << name;
+    EXPECT_FALSE(Bus.IsOpen(name)) << name;
+  }
+}
