@@ -1,0 +1,116 @@
+// The firmware image as the window loads and shows it: the built-in image at start-up,
+// packed files through "Прочитать", the recent-file list, and damaged files refused.
+#include <QFile>
+
+#include "e2efixture.h"
+#include "packer.h"
+
+namespace {
+
+const QString kNone = QStringLiteral("Прибор -------\t");
+
+class FirmwareLoadTest : public E2ETest {
+protected:
+  QString WriteFile(const QString& name, const QByteArray& bytes) {
+    const QString path = Dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+  }
+  QByteArray Packed(const std::string& version, const std::string& date, std::uint32_t parts) {
+    // No date: a container without the build-date text.
+    const TPackResult packed =
+        PackImage(version, date.empty() ? std::nullopt : std::optional<std::string>(date),
+                  GenerateCodePayload(parts, 11));
+    EXPECT_TRUE(packed.Error.empty()) << packed.Error;
+    return QByteArray(reinterpret_cast<const char*>(packed.Bytes.data()),
+                      static_cast<qsizetype>(packed.Bytes.size()));
+  }
+  QStringList AllLines() {
+    Form->FlushLog();
+    QStringList lines;
+    for (QTextBlock block = Form->reLog->document()->begin(); block.isValid(); block = block.next())
+      lines << block.text();
+    return lines;
+  }
+  QStringList Items() {
+    QStringList items;
+    for (int i = 0; i < Form->edFWFile->count(); ++i) items << Form->edFWFile->itemText(i);
+    return items;
+  }
+};
+
+}  // namespace
+
+TEST_F(FirmwareLoadTest, BuiltInImageIsLoadedAndShownAtStartUp) {
+  Start();
+  EXPECT_EQ(Form->lblFileVer->text(), "VLQN-2.3b");
+  EXPECT_EQ(Form->lblFirmwDate->text(), "29-12-2012 11:05:35");
+  EXPECT_TRUE(Form->BuiltInLoaded);
+  EXPECT_EQ(AllLines(), QStringList({kNone + "Загружена прошивка из ресурсов",
+                                     kNone + "Версия прошивки \"VLQN-2.3b\"",
+                                     kNone + "Дата компиляции \"29-12-2012 11:05:35\""}));
+  EXPECT_EQ(Form->edFWFile->count(), 0);  // the built-in image adds nothing to the list
+  EXPECT_FALSE(Form->btnFwLoad->isVisible());
+}
+
+TEST_F(FirmwareLoadTest, PackedFilesLoadAndGrowTheRecentList) {
+  const QString first = WriteFile("first.eraw", Packed("ZEPH-3.1", "05.06.2023 07:08:09", 4));
+  const QString second = WriteFile("second.raw", Packed("VLQN-1.2rc", "", 2));
+  Start({"externfirmware"});
+  EXPECT_TRUE(Form->btnFwLoad->isVisible());
+  EXPECT_TRUE(AllLines().contains(kNone + "Ошибка загрузки прошивки"));  // the box was empty
+
+  Form->SetFileBoxText(first);
+  Form->btnFwLoad->click();
+  EXPECT_EQ(Form->lblFileVer->text(), "ZEPH-3.1");
+  EXPECT_EQ(Form->lblFirmwDate->text(), "05-06-2023 07:08:09");
+  EXPECT_TRUE(Lines().contains(kNone + "Загружена прошивка из файла \"" + first + "\""));
+  Form->SetFileBoxText(second);
+  Form->btnFwLoad->click();
+  EXPECT_EQ(Form->lblFileVer->text(), "VLQN-1.2rc");
+  EXPECT_EQ(Form->lblFirmwDate->text(), "неизвестна");
+  Form->SetFileBoxText(first);
+  Form->btnFwLoad->click();
+  EXPECT_EQ(Items(), QStringList({second, first}));  // loaded twice, listed once
+  EXPECT_EQ(Form->FileBoxText(), first);
+}
+
+TEST_F(FirmwareLoadTest, DamagedFilesAreRefusedAndTheLabelsKeepTheirTexts) {
+  QByteArray wrongSize = Packed("VLQN-2.0", "01.01.2020 00:00:00", 2);
+  wrongSize[0] = static_cast<char>(wrongSize[0] + 1);
+  QByteArray wrongSum = Packed("VLQN-2.0", "01.01.2020 00:00:00", 2);
+  wrongSum[200] = static_cast<char>(wrongSum[200] ^ 0x40);
+  const struct {
+    QString name;
+    QByteArray bytes;
+    QStringList errors;
+  } cases[] = {
+      {"size.eraw", wrongSize, {"Не верный размер файла прошивки", "Ошибка загрузки прошивки"}},
+      {"sum.eraw", wrongSum, {"Ошибка контрольной суммы файла прошивки", "Ошибка загрузки прошивки"}},
+      {"empty.eraw", QByteArray(), {"Не верный размер файла прошивки", "Ошибка загрузки прошивки"}},
+  };
+  const QString good = WriteFile("good.eraw", Packed("MIRA-3.4", "02.03.2021 04:05:06", 2));
+  Start({"externfirmware"});
+  Form->SetFileBoxText(good);
+  Form->btnFwLoad->click();
+  for (const auto& c : cases) {
+    const QString path = WriteFile(c.name, c.bytes);
+    const qsizetype before = Lines().size();
+    Form->SetFileBoxText(path);
+    Form->btnFwLoad->click();
+    QStringList expected;
+    for (const QString& error : c.errors) expected << kNone + error;
+    EXPECT_EQ(Lines().mid(before), expected) << c.name.toStdString();
+    EXPECT_EQ(Form->lblFileVer->text(), "MIRA-3.4");
+    EXPECT_EQ(Form->lblFirmwDate->text(), "02-03-2021 04:05:06");
+    EXPECT_FALSE(Items().contains(path));
+  }
+  const qsizetype before = Lines().size();
+  Form->SetFileBoxText(Dir.filePath("missing.eraw"));
+  Form->btnFwLoad->click();
+  EXPECT_EQ(Lines().mid(before),
+            QStringList({kNone + "Загрузка прошивки: Файл " + Dir.filePath("missing.eraw") + " не найден",
+                         kNone + "Ошибка загрузки прошивки"}));
+}
