@@ -10,3 +10,4 @@
 void FuzzParseImage(const std::uint8_t* data, std::size_t size);  // image container
 void FuzzReplyChecks(const std::uint8_t* data, std::size_t size);  // identity and sector replies
 void FuzzVersionParse(const std::uint8_t* data, std::size_t size); // version text
+void FuzzIdentityQuery(const std::uint8_t* data, std::size_t size); // device replies to the identity query

@@ -48,10 +48,12 @@ bool TLogFile::Write(std::string_view line) {
   const bool wasResolved = !Resolved.isEmpty();
   const QString directory = ResolveDirectory();
   if (directory.isEmpty()) return false;
-  // The directory may have been removed while the program runs.
-  if (wasResolved) QDir().mkpath(directory);
-  const bool written =
-      AppendToFile(directory + LogFileName(now.date()), LogFileRecord(now, line));
+  const QString path = directory + LogFileName(now.date());
+  const QByteArray record = LogFileRecord(now, line);
+  bool written = AppendToFile(path, record);
+  // The directory may have been removed while the program runs. It is made again only
+  // when a line fails: looking for it before every line cost more than the write.
+  if (!written && wasResolved && QDir().mkpath(directory)) written = AppendToFile(path, record);
   // Reported after the line itself, since the report is logged (and written) in turn.
   if (RelocationToReport) {
     RelocationToReport = false;

@@ -157,6 +157,9 @@ void TMainForm::BuildControls() {
   DevPanel = Named(new QWidget, "DevPanel");
   DevPanel->setMinimumHeight(kDevPanelMinHeight);
   ScrollBox1->setWidget(DevPanel);
+  // The panels stand on the window's own face, not on the white of a scroll area.
+  ScrollBox1->viewport()->setBackgroundRole(QPalette::Window);
+  DevPanel->setBackgroundRole(QPalette::Window);
 
   reLog = Named(new TLogPane(Splitter1), "reLog");
   reLog->setFont(WindowFont(8));

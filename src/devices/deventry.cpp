@@ -1,5 +1,6 @@
 #include "devices/deventry.h"
 
+#include <atomic>
 #include <charconv>
 #include <limits>
 
@@ -20,10 +21,18 @@ std::int32_t SerialNumberFromText(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
+namespace {
+std::atomic<int> LiveRecords{0};
+}
+
+int TDevEntry::LiveCountForTests() { return LiveRecords.load(); }
+
 TDevEntry::TDevEntry(std::string_view serialText, std::uint16_t deviceCode,
                      std::int32_t adapterKind)
     : SerialNumber(SerialNumberFromText(serialText)),
       DeviceCode(deviceCode),
-      AdapterKind(adapterKind) {}
+      AdapterKind(adapterKind) {
+  ++LiveRecords;
+}
 
-TDevEntry::~TDevEntry() = default;
+TDevEntry::~TDevEntry() { --LiveRecords; }

@@ -50,6 +50,9 @@ public:
   std::int32_t AdapterKind;  // 0: FTDI adapter; any other value: QN adapter
   void* FtdiHandle = nullptr;
   std::uint32_t QnHandle = 0;
+
+  // Records alive in the process, for tests that check that none is leaked.
+  static int LiveCountForTests();
 };
 
 // A serial-number text as a signed 32-bit number: decimal digits with an optional sign;

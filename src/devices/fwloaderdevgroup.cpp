@@ -82,6 +82,9 @@ TFWLoaderDevGroup::TFWLoaderDevGroup(QWidget* devPanel, const QString& serialTex
   messageFont.setBold(true);
   lblMessage->setFont(messageFont);
   lblMessage->setAlignment(Qt::AlignCenter);
+  // Inside a scroll area the label would contrast with the viewport's base colour and
+  // paint with the Text role; its colour is set on WindowText.
+  lblMessage->setForegroundRole(QPalette::WindowText);
   lblMessage->setGeometry(pbProgress->x(), 38, btnWrite->x() - 4 - pbProgress->x(), 20);
 
   // From here on the right-hand controls keep their distance to the box's right edge and

@@ -21,5 +21,5 @@ public:
   TDeviceScan Scan;
 
 protected:
-  void run() override { Scan.ScanDevices(); }
+  void run() override;
 };

@@ -1,6 +1,7 @@
 #include "firmware/writethread.h"
 
 #include "devices/handover.h"
+#include "devices/timerresolution.h"
 #include "link/devchannel.h"
 
 TWriteThread::TWriteThread(TDevEntry& device, QObject& mainThreadObject, TLogSink& mainLog,
@@ -8,6 +9,7 @@ TWriteThread::TWriteThread(TDevEntry& device, QObject& mainThreadObject, TLogSin
     : Device(device), MainThreadObject(mainThreadObject), Log(mainThreadObject, mainLog), Host(host) {}
 
 void TWriteThread::run() {
+  const TTimerResolution resolution;
   TDevChannel channel(Device);
   TWriteBody body(Device, channel, *this, Log);
   body.Execute();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -110,4 +111,19 @@ TEST(DevPanelHeight, NinetySixPerDeviceOrNinetyWhenEmpty) {
   EXPECT_EQ(DevPanelMinimumHeight(0), 90);
   EXPECT_EQ(DevPanelMinimumHeight(1), 96);
   EXPECT_EQ(DevPanelMinimumHeight(2), 192);
+}
+
+// The colour must reach the screen, not only the palette: a style may paint labels with
+// another role.
+TEST_F(PanelFixture, StatusIsPaintedInItsColour) {
+  auto panel = Make();
+  panel->SetStatus("Обновление прошивки завершено успешно", llSuccess);
+  const QImage image = panel->lblMessage->grab().toImage();
+  bool green = false;
+  for (int y = 0; y < image.height() && !green; ++y)
+    for (int x = 0; x < image.width() && !green; ++x) {
+      const QColor c = image.pixelColor(x, y);
+      green = c.green() > 90 && c.red() < 60 && c.blue() < 60;
+    }
+  EXPECT_TRUE(green);
 }

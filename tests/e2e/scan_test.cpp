@@ -1,4 +1,5 @@
 // Devices found, identified and listed by the window's scans.
+#include <QImage>
 #include <QPushButton>
 
 #include "e2efixture.h"
@@ -7,6 +8,16 @@
 namespace {
 const QString kNone = QStringLiteral("Прибор -------\t");
 QString Dev(int serial) { return QStringLiteral("Прибор %1\t").arg(serial, 7); }
+
+// Whether some pixel of the widget as painted has the colour: inside a scroll area a
+// label may be painted with another palette role than the one its colour was set on.
+bool PaintedIn(QWidget* widget, const QColor& colour) {
+  const QImage image = widget->grab().toImage();
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixelColor(x, y) == colour) return true;
+  return false;
+}
 }  // namespace
 
 TEST_F(E2ETest, NoDeviceLogsNothingAndKeepsTheMinimumHeight) {
@@ -60,6 +71,7 @@ TEST_F(E2ETest, ApplicationModeDeviceIsToldToRestartAndComesBackAsBootLoader) {
   EXPECT_EQ(panel->lblBootVer->text(), "");
   EXPECT_EQ(panel->lblMessage->text(), "Отключите прибор и подключите заново.");
   EXPECT_EQ(panel->lblMessage->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+  EXPECT_TRUE(PaintedIn(panel->lblMessage, QColor(0, 128, 0)));
   EXPECT_EQ(Bus.TextCommandsReceived("a", "START_BOOT_LOADER"), 1u);
 
   // Unplugged, seen gone, plugged again: a new record in boot-loader mode.

@@ -1,0 +1,123 @@
+// Log throughput and memory: lines handed over from 4 worker threads into the pane and
+// the log file of the real window (offscreen), as write threads log their steps.
+//   log_bench [lines]      (1,000,000 when not given)
+// Figures: lines a second over the whole run; the cost of a line in the last tenth of
+// the run against the first tenth; the heap the run has kept per line (the pane keeps
+// every line; the file's bytes are on disk).
+#include <QApplication>
+#include <QFile>
+#include <atomic>
+#include <cstdlib>
+#include <malloc.h>
+#include <thread>
+
+#include "benchreport.h"
+#include "benchwindow.h"
+#include "devices/threadlogsink.h"
+#include "protocol/textformat.h"
+
+namespace {
+
+constexpr int kWorkers = 4;
+constexpr double kGoalLinesPerSecond = 50000;
+constexpr double kGoalCostRatio = 1.5;
+constexpr double kGoalBytesPerLine = 250;
+
+// Heap in use on the main thread's arena, where the pane keeps its lines.
+double HeapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<double>(info.uordblks + info.hblkhd);
+}
+
+double ResidentBytes() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toDouble() * 1024;
+  return 0;
+}
+
+// Counts the lines as the main thread logs them and notes the time at every tenth.
+class TCountingLog final : public TLogSink {
+public:
+  TCountingLog(TLogSink& target, long total) : Target(target), Total(total) {}
+
+  void LogText(TLogLevel level, std::int32_t serial, const std::string& text) override {
+    Target.LogText(level, serial, text);
+    ++Logged;
+    if (Logged % (Total / 10) == 0 || Logged == 1) Marks.push_back(BenchNowMs());
+  }
+
+  TLogSink& Target;
+  long Total;
+  long Logged = 0;
+  std::vector<double> Marks;  // after the first line, then after each tenth
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  UseOffscreenPlatform();
+  QApplication app(argc, argv);
+  const long total = argc > 1 ? std::max(100L, std::atol(argv[1])) : 1000000L;
+  TSimBus::Instance().AttachFile("");
+  TSimBus::Instance().Clear();
+
+  TBenchWindow window;
+  window.WaitForScan(0);
+  window->FlushLog();
+  QCoreApplication::processEvents();
+  malloc_trim(0);
+  const double heapBefore = HeapInUse();
+  const double residentBefore = ResidentBytes();
+
+  TCountingLog counter(*window, total);
+  TThreadLogSink sink(*window.Form, counter);
+  std::atomic<int> running{kWorkers};
+  std::vector<std::thread> workers;
+  const double start = BenchNowMs();
+  for (int w = 0; w < kWorkers; ++w) {
+    workers.emplace_back([&, w] {
+      const long lines = total / kWorkers + (w < total % kWorkers ? 1 : 0);
+      const std::int32_t serial = 730001 + w;
+      for (long i = 0; i < lines; ++i)
+        sink.LogText(i % 50 == 0 ? llSuccess : llInfo, serial,
+                     FormatText("(% 6d)\tЧасть %d из %d", static_cast<int>(i / 7),
+                                static_cast<int>(i % 64), 64));
+      --running;
+    });
+  }
+  RunUntil([&] { return running == 0; });
+  for (std::thread& worker : workers) worker.join();
+  window->FlushLog();
+  QCoreApplication::processEvents();
+  const double elapsedMs = BenchNowMs() - start;
+  malloc_trim(0);
+  const double heapPerLine = (HeapInUse() - heapBefore) / static_cast<double>(total);
+  const double residentPerLine = (ResidentBytes() - residentBefore) / static_cast<double>(total);
+
+  const double linesPerSecond = static_cast<double>(total) / elapsedMs * 1000;
+  const auto& marks = counter.Marks;
+  const double tenth = static_cast<double>(total / 10);
+  const double firstUs = (marks[1] - start) / tenth * 1000;
+  const double lastUs = (marks.back() - marks[marks.size() - 2]) / tenth * 1000;
+  std::printf("%ld lines in %.0f ms; per tenth (us a line):", total, elapsedMs);
+  for (std::size_t i = 1; i < marks.size(); ++i)
+    std::printf(" %.1f", (marks[i] - (i == 1 ? start : marks[i - 1])) / tenth * 1000);
+  std::printf("\nheap kept %.0f bytes a line, resident %.0f bytes a line\n", heapPerLine,
+              residentPerLine);
+
+  const std::string size = " (" + std::to_string(total) + " lines)";
+  ReportFigure("log throughput" + size, Fixed(linesPerSecond, 0) + " lines/s", "-", "-",
+               ">= 50000 lines/s", linesPerSecond >= kGoalLinesPerSecond);
+  const double costRatio = lastUs / firstUs;
+  ReportFigure("log cost of a line, last tenth vs first" + size, Fixed(lastUs, 2) + " us",
+               Fixed(firstUs, 2) + " us (first tenth)", Fixed(costRatio, 3), "<= 1.5",
+               costRatio <= kGoalCostRatio);
+  ReportFigure("log memory per kept line" + size, Fixed(heapPerLine, 0) + " B",
+               "-", "-", "<= 250 B", heapPerLine <= kGoalBytesPerLine);
+  return linesPerSecond >= kGoalLinesPerSecond && costRatio <= kGoalCostRatio &&
+                 heapPerLine <= kGoalBytesPerLine
+             ? 0
+             : 1;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+// Holds the system timer at 1 ms resolution while it lives. The channel's 1 ms pauses
+// and polls rely on it: at Windows' default resolution a 1 ms sleep lasts about 15.6 ms
+// and a write takes ten times longer. Scans and writes each hold one while they run;
+// the system counts the requests, so several may overlap.
+class TTimerResolution {
+public:
+  TTimerResolution();
+  ~TTimerResolution();
+  TTimerResolution(const TTimerResolution&) = delete;
+  TTimerResolution& operator=(const TTimerResolution&) = delete;
+
+private:
+  bool Raised = false;
+};
