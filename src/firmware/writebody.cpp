@@ -35,6 +35,7 @@ void TWriteBody::Execute() {
   StartTick = TickCount();
   ResultCode = wrSuccess;
   LastReplyCode = 0;
+  SectorProtected = false;
   if (!Host.ReloadImage(Blocks, ImageVersion)) {
     ResultCode = wrLoadFailed;
   } else {
@@ -71,6 +72,7 @@ void TWriteBody::Execute() {
           break;
         }
       }
+      if (ResultCode == wrSuccess && SectorProtected) ResultCode = wrSectorProtected;
       SendClosingFrame();
       Channel.Close();
     }
@@ -178,6 +180,7 @@ bool TWriteBody::SectorExchange(const std::vector<std::uint8_t>& request, std::i
     LastReplyCode = h.Code;
     if (h.Code == frame::rcDone) return true;
     if (h.Code == frame::rcProtected) {
+      SectorProtected = true;
       Log(llError, isWrite ? FormatText("(% 6d) Сектор защищен от записи", Now())
                            : FormatText("(% 6d) Сектор защищен от стирания", Now()));
       return true;

@@ -21,6 +21,9 @@ enum TWriteResult : std::int32_t {
   wrOpenFailed = 7,
   wrIncompatible = 9,
   wrStopped = 10,  // the device vanished and the write was stopped between sectors
+  // A sector answered "protected" and kept its old contents: the flash may not hold the
+  // image, so the write must not be reported as done.
+  wrSectorProtected = 11,
 };
 
 // What the write needs from the rest of the program; on a write thread each call is a
@@ -79,6 +82,7 @@ private:
   TSectorLayout Layout;
   std::vector<std::uint8_t> FlashImage;
   std::uint32_t StartTick = 0;
+  bool SectorProtected = false;  // some sector answered 131 and kept its old contents
   std::uint16_t EraseCode = 0;
   std::uint16_t WriteCode = 0;
   std::uint8_t Reply[14] = {};

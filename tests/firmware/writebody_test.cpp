@@ -283,12 +283,14 @@ TEST_F(WriteBody, DeviceRefusalsAndBadReplies) {
   }
 }
 
-TEST_F(WriteBody, ProtectedSectorIsReportedAndCountsAsDone) {
+TEST_F(WriteBody, ProtectedSectorIsReportedAndTheWriteIsNotDone) {
   Config.ProtectedSectors = {10};
   Host.Payload = GenerateCodePayload(16, 4);
   Plug();
   const TWriteBody body = Run();
-  EXPECT_EQ(body.ResultCode, wrSuccess);
+  // The rest is still written, but sector 10 kept its old contents.
+  EXPECT_EQ(body.ResultCode, wrSectorProtected);
+  EXPECT_EQ(Frames(frame::cmdCloseFailure), 1u);
   EXPECT_EQ(body.LastReplyCode, 128u);
   EXPECT_EQ(Frames(frame::cmdWriteV2), 16u);  // the protected sector's parts are still sent
   int erase = 0, write = 0;
