@@ -69,7 +69,9 @@ bool TIniFile::Save(const QString& path) const {
 void TIniFile::Parse(const QByteArray& bytes) {
   Lines.clear();
   QByteArray data = bytes;
-  if (data.startsWith("\xEF\xBB\xBF")) data.remove(0, 3);
+  // Every leading byte-order mark goes: one left behind would stick to the first line,
+  // hide its section, and the file written back would not read as it was read.
+  while (data.startsWith("\xEF\xBB\xBF")) data.remove(0, 3);
   QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   QString text = decoder.decode(data);
   if (decoder.hasError()) {
