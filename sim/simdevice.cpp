@@ -5,6 +5,7 @@
 
 #include "protocol/firmwareversion.h"
 #include "protocol/frame.h"
+#include "protocol/littleendian.h"
 
 namespace {
 
@@ -21,7 +22,6 @@ constexpr std::string_view kReadVersion = "FL_READ_VERSION$";
 constexpr std::string_view kStartBootLoader = "START_BOOT_LOADER";
 constexpr std::string_view kStarted = "STARTED";
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 std::vector<std::uint8_t> Bytes(std::string_view text, bool zeroTerminated) {
   std::vector<std::uint8_t> bytes(text.begin(), text.end());
@@ -85,25 +85,25 @@ bool TSimDevice::TakeFrame(TSimReply& reply) {
   // Resynchronise on anything that cannot start a frame (texts meant for the
   // application, leftovers): drop a byte at a time until a plausible header shows.
   while (Input.size() >= 4) {
-    const std::uint16_t length = Get16(Input.data());
-    const std::uint16_t header = Get16(Input.data() + 2);
+    const std::uint16_t length = ReadLE16(Input.data());
+    const std::uint16_t header = ReadLE16(Input.data() + 2);
     if (header == frame::kHeaderLength && length >= frame::kHeaderLength &&
         length <= frame::kWriteFrameLength)
       break;
     Input.erase(Input.begin());
   }
-  if (Input.size() < 4 || Input.size() < Get16(Input.data())) return false;
-  std::vector<std::uint8_t> request(Input.begin(), Input.begin() + Get16(Input.data()));
+  if (Input.size() < 4 || Input.size() < ReadLE16(Input.data())) return false;
+  std::vector<std::uint8_t> request(Input.begin(), Input.begin() + ReadLE16(Input.data()));
   Input.erase(Input.begin(), Input.begin() + static_cast<std::ptrdiff_t>(request.size()));
   if (!CountFrameForUnplug(reply)) return true;
 
   std::vector<std::uint8_t> zeroed = request;
   zeroed[12] = zeroed[13] = 0;
-  if (FrameChecksum(zeroed.data(), zeroed.size()) != Get16(request.data() + 12)) {
+  if (FrameChecksum(zeroed.data(), zeroed.size()) != ReadLE16(request.data() + 12)) {
     ++BadFrames;
     return true;
   }
-  ++FramesByCode[Get16(request.data() + 4)];
+  ++FramesByCode[ReadLE16(request.data() + 4)];
   std::uint32_t busyMs = 0;
   std::vector<std::uint8_t> answer = Answer(request, busyMs);
   Deliver(std::move(answer), busyMs, reply);

@@ -5,18 +5,10 @@
 #include "protocol/datetime.h"
 #include "protocol/firmwareversion.h"
 #include "protocol/frame.h"
+#include "protocol/littleendian.h"
 #include "protocol/scanformat.h"
 
 namespace {
-
-void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
 
 // The loader reads the date with the same pattern and validity test.
 bool IsBuildDate(const std::string& text) {
@@ -61,12 +53,12 @@ TPackResult PackImage(std::string_view versionText, const std::optional<std::str
   const std::size_t size = image::kVersionTextOffset + versionText.size() +
                            (buildDate ? 2 + buildDate->size() : 0) + payload.size();
   out.reserve(size);
-  Put32(out, static_cast<std::uint32_t>(size) | (buildDate ? image::kBuildDateFlag : 0));
-  Put16(out, 0);  // checksum, filled in below
-  Put16(out, static_cast<std::uint16_t>(versionText.size()));
+  AppendLE32(out, static_cast<std::uint32_t>(size) | (buildDate ? image::kBuildDateFlag : 0));
+  AppendLE16(out, 0);  // checksum, filled in below
+  AppendLE16(out, static_cast<std::uint16_t>(versionText.size()));
   out.insert(out.end(), versionText.begin(), versionText.end());
   if (buildDate) {
-    Put16(out, static_cast<std::uint16_t>(buildDate->size()));
+    AppendLE16(out, static_cast<std::uint16_t>(buildDate->size()));
     out.insert(out.end(), buildDate->begin(), buildDate->end());
   }
   out.insert(out.end(), payload.begin(), payload.end());
@@ -116,7 +108,7 @@ std::uint16_t RandomInstruction(TRandom& rnd) {
   }
 }
 
-void PutHalf(std::vector<std::uint8_t>& out, std::uint16_t v) { Put16(out, v); }
+void PutHalf(std::vector<std::uint8_t>& out, std::uint16_t v) { AppendLE16(out, v); }
 
 // A routine: prologue, a body with the odd call, epilogue, then its literal pool.
 void AppendFunction(std::vector<std::uint8_t>& out, TRandom& rnd) {
@@ -137,9 +129,9 @@ void AppendFunction(std::vector<std::uint8_t>& out, TRandom& rnd) {
   const std::uint32_t pool = 1 + rnd.Below(4);
   for (std::uint32_t i = 0; i < pool; ++i) {
     switch (rnd.Below(3)) {
-      case 0: Put32(out, 0x20000000 | (rnd.Below(0x2000) * 4)); break;  // RAM variable
-      case 1: Put32(out, 0x40000000 | (rnd.Below(0x10000) * 4)); break; // peripheral register
-      default: Put32(out, rnd.Next()); break;                          // constant
+      case 0: AppendLE32(out, 0x20000000 | (rnd.Below(0x2000) * 4)); break;  // RAM variable
+      case 1: AppendLE32(out, 0x40000000 | (rnd.Below(0x10000) * 4)); break; // peripheral register
+      default: AppendLE32(out, rnd.Next()); break;                          // constant
     }
   }
 }
@@ -152,8 +144,8 @@ std::vector<std::uint8_t> GenerateCodePayload(std::uint32_t parts, std::uint32_t
   std::vector<std::uint8_t> out;
   out.reserve(size + 512);
   // Vector table: initial stack pointer, then Thumb entry points (odd addresses).
-  Put32(out, 0x20008000);
-  for (int i = 0; i < 47; ++i) Put32(out, (kCodeBase + 0xC0 + rnd.Below(0x4000) * 2) | 1);
+  AppendLE32(out, 0x20008000);
+  for (int i = 0; i < 47; ++i) AppendLE32(out, (kCodeBase + 0xC0 + rnd.Below(0x4000) * 2) | 1);
   while (out.size() < size) AppendFunction(out, rnd);
   out.resize(size);
   return out;

@@ -6,18 +6,10 @@
 
 #include "protocol/datetime.h"
 #include "protocol/frame.h"
+#include "protocol/littleendian.h"
 #include "protocol/scanformat.h"
 
 namespace {
-
-std::uint16_t Get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // Text up to its first zero byte, as the C library would see the copy ended with one.
 std::string_view TextField(const std::uint8_t* bytes, std::size_t length) {
@@ -27,7 +19,7 @@ std::string_view TextField(const std::uint8_t* bytes, std::size_t length) {
 
 // Only the first (count mod 65,536) bytes are covered, with the stored checksum as 0.
 bool ChecksumMatches(const std::uint8_t* bytes, std::size_t count) {
-  const std::uint16_t stored = Get16(bytes + image::kChecksumOffset);
+  const std::uint16_t stored = ReadLE16(bytes + image::kChecksumOffset);
   std::vector<std::uint8_t> covered(bytes, bytes + count % 65536);
   for (std::size_t i = image::kChecksumOffset; i < image::kChecksumOffset + 2; ++i)
     if (i < covered.size()) covered[i] = 0;
@@ -44,13 +36,13 @@ struct TLayout {
 };
 
 bool ReadLayout(const std::uint8_t* bytes, std::size_t count, TLayout& layout) {
-  layout.VersionLength = Get16(bytes + image::kVersionLengthOffset);
+  layout.VersionLength = ReadLE16(bytes + image::kVersionLengthOffset);
   std::size_t end = image::kVersionTextOffset + layout.VersionLength;
   if (end > count) return false;
-  layout.HasBuildDate = (Get32(bytes) & image::kBuildDateFlag) != 0;
+  layout.HasBuildDate = (ReadLE32(bytes) & image::kBuildDateFlag) != 0;
   if (layout.HasBuildDate) {
     if (end + 2 > count) return false;
-    layout.BuildDateLength = Get16(bytes + end);
+    layout.BuildDateLength = ReadLE16(bytes + end);
     layout.BuildDateOffset = end + 2;
     end = layout.BuildDateOffset + layout.BuildDateLength;
     if (end > count) return false;
@@ -78,7 +70,7 @@ bool ReadBuildDate(std::string_view text, double& date) {
 
 bool ParseImage(const std::uint8_t* bytes, std::size_t count, TFirmwareVersion& version,
                 TFirmwareBlockList& blocks, TLogSink& log) {
-  if (count < image::kVersionTextOffset || (Get32(bytes) & image::kSizeMask) != count) {
+  if (count < image::kVersionTextOffset || (ReadLE32(bytes) & image::kSizeMask) != count) {
     log.LogMessage(llError, 0, "Не верный размер файла прошивки");
     return false;
   }

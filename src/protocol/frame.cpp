@@ -1,40 +1,22 @@
 #include "protocol/frame.h"
 
+#include "protocol/littleendian.h"
+
 #include <algorithm>
 #include <cstring>
 
-namespace {
 
-std::uint16_t Get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void Put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
 
 frame::THeader frame::ReadHeader(const std::uint8_t* bytes, std::size_t count) {
   std::uint8_t header[kHeaderLength] = {};
   std::memcpy(header, bytes, count < kHeaderLength ? count : kHeaderLength);
   THeader h;
-  h.FrameLength = Get16(header);
-  h.HeaderLength = Get16(header + 2);
-  h.Code = Get16(header + 4);
-  h.Parameter = Get16(header + 6);
-  h.Address = Get32(header + 8);
-  h.Checksum = Get16(header + 12);
+  h.FrameLength = ReadLE16(header);
+  h.HeaderLength = ReadLE16(header + 2);
+  h.Code = ReadLE16(header + 4);
+  h.Parameter = ReadLE16(header + 6);
+  h.Address = ReadLE32(header + 8);
+  h.Checksum = ReadLE16(header + 12);
   return h;
 }
 
@@ -57,13 +39,13 @@ std::vector<std::uint8_t> BuildCommandFrame(std::uint16_t code, std::uint16_t pa
                                             std::uint32_t address, const std::uint8_t* data,
                                             std::size_t dataLength) {
   std::vector<std::uint8_t> bytes(frame::kHeaderLength + dataLength, 0);
-  Put16(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
-  Put16(bytes.data() + 2, frame::kHeaderLength);
-  Put16(bytes.data() + 4, code);
-  Put16(bytes.data() + 6, parameter);
-  Put32(bytes.data() + 8, address);
+  WriteLE16(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
+  WriteLE16(bytes.data() + 2, frame::kHeaderLength);
+  WriteLE16(bytes.data() + 4, code);
+  WriteLE16(bytes.data() + 6, parameter);
+  WriteLE32(bytes.data() + 8, address);
   if (dataLength > 0) std::memcpy(bytes.data() + frame::kHeaderLength, data, dataLength);
-  Put16(bytes.data() + 12, FrameChecksum(bytes.data(), bytes.size()));
+  WriteLE16(bytes.data() + 12, FrameChecksum(bytes.data(), bytes.size()));
   return bytes;
 }
 
@@ -94,7 +76,7 @@ std::uint32_t IdentityReplyNumber(const std::uint8_t* bytes, std::uint32_t count
   std::uint8_t number[4] = {};
   for (std::uint32_t i = 0; i < 4 && reply.PayloadOffset + i < count; ++i)
     number[i] = bytes[reply.PayloadOffset + i];
-  return Get32(number);
+  return ReadLE32(number);
 }
 
 bool CheckSectorReply(const std::uint8_t* bytes, std::uint32_t count, std::uint16_t sector,

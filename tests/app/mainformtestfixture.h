@@ -11,17 +11,8 @@
 
 #include "app/inifile.h"
 #include "app/mainform.h"
+#include "support/waituntil.h"
 
-// Runs the event loop until `done` holds; the bound is generous, the wait ends early.
-inline bool WaitUntil(const std::function<bool()>& done, int boundMs = 60000) {
-  const QDeadlineTimer deadline(boundMs);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 // A window whose program directory is a fresh temporary directory, with a clock the test
 // sets. The user's data directory points into the temporary directory too, so nothing

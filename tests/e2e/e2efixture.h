@@ -19,19 +19,11 @@
 
 #include "app/logpane.h"
 #include "app/mainform.h"
+#include "support/waituntil.h"
 #include "devices/fwloaderdevgroup.h"
 #include "sim/simbus.h"
 #include "support/simdevices.h"
 
-inline bool WaitUntil(const std::function<bool()>& done, int boundMs = 120000) {
-  const QDeadlineTimer deadline(boundMs);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 class E2ETest : public ::testing::Test {
 protected:

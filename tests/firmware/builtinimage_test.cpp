@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "firmware/imageload.h"
-#include "recordinglog.h"
+#include "support/recordinglog.h"
 
 // The image the program ships: 221,222 bytes, version VLQN-2.3b built 29.12.2012 11:05:35,
 // and 432 parts of payload in one block at the first writable sector.

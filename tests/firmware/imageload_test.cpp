@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "containerbytes.h"
-#include "recordinglog.h"
+#include "support/recordinglog.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "containerbytes.h"
 #include "firmware/imagecontainer.h"
-#include "recordinglog.h"
+#include "support/recordinglog.h"
 
 TEST(Packer, RoundTripsThroughTheParser) {
   const auto payload = GenerateCodePayload(3, 1);

@@ -19,17 +19,14 @@
 #include "protocol/frame.h"
 #include "protocol/logsink.h"
 #include "sim/busfile.h"
+#include "support/recordinglog.h"
+#include "support/simdevices.h"
 
 namespace {
 
 using TBytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
-class TRecordingLog : public TLogSink {
-public:
-  void LogText(TLogLevel, std::int32_t, const std::string& text) override { Lines.push_back(text); }
-  std::vector<std::string> Lines;
-};
 
 TBytes Frame(std::uint16_t code, std::uint16_t parameter = 10, std::uint32_t address = 0,
              const TBytes& data = {}) {
@@ -48,22 +45,6 @@ protected:
   void SetUp() override {
     Bus.AttachFile("");
     Bus.Clear();
-  }
-
-  // A device with no waiting of its own, so tests run at the channel's pace.
-  static TSimDeviceConfig Fast(const std::string& name, TSimAdapter adapter, const std::string& serial) {
-    TSimDeviceConfig config;
-    config.Name = name;
-    config.Adapter = adapter;
-    config.Serial = serial;
-    config.DeviceCode = 0x0102;
-    config.EraseMsPerSector = config.WriteMsPerPart = config.LatencyMs = 0;
-    return config;
-  }
-
-  static TDevEntry Entry(const TSimDeviceConfig& config) {
-    return TDevEntry(config.Serial, config.Adapter == saFtdi ? 0xFFFF : config.DeviceCode,
-                     config.Adapter == saFtdi ? 0 : 1);
   }
 
   static TBytes Exchange(TDevEntry& device, const TBytes& request, std::uint32_t maxLength = 1024,
@@ -88,12 +69,12 @@ protected:
 }  // namespace
 
 TEST_F(SimBus, ListsBothKindsWithTheirIdentities) {
-  Bus.Add(Fast("f1", saFtdi, "11"));
-  TSimDeviceConfig other = Fast("f2", saFtdi, "12");
+  Bus.Add(FastSimDevice("f1", saFtdi, "11"));
+  TSimDeviceConfig other = FastSimDevice("f2", saFtdi, "12");
   other.Description = "FT232R USB UART";
   Bus.Add(other);
-  Bus.Add(Fast("q1", saQn, "21"));
-  TSimDeviceConfig gone = Fast("q2", saQn, "22");
+  Bus.Add(FastSimDevice("q1", saQn, "21"));
+  TSimDeviceConfig gone = FastSimDevice("q2", saQn, "22");
   gone.Plugged = false;
   Bus.Add(gone);
   TDevEntryList list;
@@ -109,10 +90,10 @@ TEST_F(SimBus, ListsBothKindsWithTheirIdentities) {
 }
 
 TEST_F(SimBus, ListingFaults) {
-  TSimDeviceConfig late = Fast("late", saFtdi, "11");
+  TSimDeviceConfig late = FastSimDevice("late", saFtdi, "11");
   late.EmptyDescriptionListings = 2;
   Bus.Add(late);
-  TSimDeviceConfig failing = Fast("failing", saQn, "21");
+  TSimDeviceConfig failing = FastSimDevice("failing", saQn, "21");
   failing.ListingErrors = 1;
   Bus.Add(failing);
   TDevEntryList list;
@@ -121,17 +102,17 @@ TEST_F(SimBus, ListingFaults) {
   EXPECT_EQ(Bus.Calls("FT_CreateDeviceInfoList"), 3u);
   EXPECT_EQ(list.size(), 1u);
   EXPECT_EQ(EnumQnDevices(list, log), erDriverError);
-  EXPECT_EQ(log.Lines, std::vector<std::string>{"Ошибка в драйвере"});
+  EXPECT_EQ(log.Texts(), std::vector<std::string>{"Ошибка в драйвере"});
   EXPECT_EQ(EnumQnDevices(list, log), erListed);
   EXPECT_EQ(list.size(), 2u);
 }
 
 TEST_F(SimBus, IdentityExchangeUsesNoSettingTheChannelMustLeaveAlone) {
   for (TSimAdapter adapter : {saFtdi, saQn}) {
-    TSimDeviceConfig config = Fast(adapter == saFtdi ? "f" : "q", adapter, "7");
+    TSimDeviceConfig config = FastSimDevice(adapter == saFtdi ? "f" : "q", adapter, "7");
     config.LatencyMs = 16;  // the adapter's default
     Bus.Add(config);
-    TDevEntry device = Entry(config);
+    TDevEntry device = EntryFor(config);
     ASSERT_TRUE(DevOpen(device));
     EXPECT_TRUE(Bus.IsOpen(config.Name));
     const TBytes reply = Exchange(device, Frame(frame::cmdReadFirmwareVersion), 1024, 100);
@@ -150,10 +131,10 @@ TEST_F(SimBus, IdentityExchangeUsesNoSettingTheChannelMustLeaveAlone) {
 
 TEST_F(SimBus, SectorWrittenThroughTheChannelReadsBack) {
   for (TSimAdapter adapter : {saFtdi, saQn}) {
-    TSimDeviceConfig config = Fast(adapter == saFtdi ? "f" : "q", adapter, "7");
+    TSimDeviceConfig config = FastSimDevice(adapter == saFtdi ? "f" : "q", adapter, "7");
     config.ProcessorId = 0x25013F37;  // sector 10: 4096 bytes at 0xA000
     Bus.Add(config);
-    TDevEntry device = Entry(config);
+    TDevEntry device = EntryFor(config);
     ASSERT_TRUE(DevOpen(device));
     TBytes reply = Exchange(device, Frame(6, 10, 0xA000), 14);
     ASSERT_EQ(reply.size(), 14u);
@@ -179,9 +160,9 @@ TEST_F(SimBus, SectorWrittenThroughTheChannelReadsBack) {
 TEST_F(SimBus, DevicesAreWrittenInParallelWhileTheBusIsListedAndChanged) {
   // As in the program: one write thread per device, a scan listing meanwhile, and
   // another device being plugged and unplugged.
-  Bus.Add(Fast("f", saFtdi, "1"));
-  Bus.Add(Fast("q", saQn, "2"));
-  Bus.Add(Fast("other", saFtdi, "3"));
+  Bus.Add(FastSimDevice("f", saFtdi, "1"));
+  Bus.Add(FastSimDevice("q", saQn, "2"));
+  Bus.Add(FastSimDevice("other", saFtdi, "3"));
   auto writeSector = [](const std::string& serial, int kind, std::uint8_t seed, bool& ok) {
     TDevEntry device(serial, 0x0102, kind);
     ok = DevOpen(device);
@@ -207,19 +188,19 @@ TEST_F(SimBus, DevicesAreWrittenInParallelWhileTheBusIsListedAndChanged) {
   ASSERT_TRUE(qnOk);
   EXPECT_EQ(Bus.Flash("f")->at(0xA000 + 7 * 512), 0x17);
   EXPECT_EQ(Bus.Flash("q")->at(0xA000 + 7 * 512), 0x27);
-  EXPECT_TRUE(log.Lines.empty());
+  EXPECT_TRUE(log.Entries.empty());
 }
 
 TEST_F(SimBus, OpenIsRefusedWhenTheDeviceSaysSoOrIsOpenAlready) {
-  TSimDeviceConfig refusing = Fast("r", saFtdi, "1");
+  TSimDeviceConfig refusing = FastSimDevice("r", saFtdi, "1");
   refusing.RefuseOpen = true;
   Bus.Add(refusing);
-  Bus.Add(Fast("q", saQn, "2"));
-  TDevEntry r = Entry(refusing);
+  Bus.Add(FastSimDevice("q", saQn, "2"));
+  TDevEntry r = EntryFor(refusing);
   EXPECT_FALSE(DevOpen(r));
   EXPECT_EQ(r.FtdiHandle, nullptr);
-  TDevEntry first = Entry(*Bus.Config("q"));
-  TDevEntry second = Entry(*Bus.Config("q"));
+  TDevEntry first = EntryFor(*Bus.Config("q"));
+  TDevEntry second = EntryFor(*Bus.Config("q"));
   EXPECT_TRUE(DevOpen(first));
   EXPECT_FALSE(DevOpen(second));
   DevClose(first);
@@ -231,9 +212,9 @@ TEST_F(SimBus, OpenIsRefusedWhenTheDeviceSaysSoOrIsOpenAlready) {
 
 TEST_F(SimBus, AnUnpluggedDeviceFailsItsOpenChannel) {
   for (TSimAdapter adapter : {saFtdi, saQn}) {
-    TSimDeviceConfig config = Fast(adapter == saFtdi ? "f" : "q", adapter, "3");
+    TSimDeviceConfig config = FastSimDevice(adapter == saFtdi ? "f" : "q", adapter, "3");
     Bus.Add(config);
-    TDevEntry device = Entry(config);
+    TDevEntry device = EntryFor(config);
     ASSERT_TRUE(DevOpen(device));
     Bus.Unplug(config.Name);
     const TBytes frame4 = Frame(4);
@@ -249,10 +230,10 @@ TEST_F(SimBus, AnUnpluggedDeviceFailsItsOpenChannel) {
 }
 
 TEST_F(SimBus, DeviceDropsOffAfterItsFrames) {
-  TSimDeviceConfig config = Fast("f", saFtdi, "3");
+  TSimDeviceConfig config = FastSimDevice("f", saFtdi, "3");
   config.UnplugAfterFrames = 1;
   Bus.Add(config);
-  TDevEntry device = Entry(config);
+  TDevEntry device = EntryFor(config);
   ASSERT_TRUE(DevOpen(device));
   EXPECT_FALSE(Exchange(device, Frame(4)).empty());
   EXPECT_TRUE(Exchange(device, Frame(5), 1024, 50).empty());
@@ -263,11 +244,11 @@ TEST_F(SimBus, DeviceDropsOffAfterItsFrames) {
 }
 
 TEST_F(SimBus, FtdiReadReturnsTheFirstBurstOfASplitReply) {
-  TSimDeviceConfig config = Fast("f", saFtdi, "3");
+  TSimDeviceConfig config = FastSimDevice("f", saFtdi, "3");
   config.SplitReplies = 1;
   config.SplitGapMs = 1500;
   Bus.Add(config);
-  TDevEntry device = Entry(config);
+  TDevEntry device = EntryFor(config);
   ASSERT_TRUE(DevOpen(device));
   TBytes first = Exchange(device, Frame(4), 1024, 1000);
   EXPECT_EQ(first.size(), 11u);  // half of 23
@@ -280,10 +261,10 @@ TEST_F(SimBus, FtdiReadReturnsTheFirstBurstOfASplitReply) {
 }
 
 TEST_F(SimBus, FtdiLatencyTimerHoldsRepliesBack) {
-  TSimDeviceConfig config = Fast("f", saFtdi, "3");
+  TSimDeviceConfig config = FastSimDevice("f", saFtdi, "3");
   config.LatencyMs = 4000;
   Bus.Add(config);
-  TDevEntry device = Entry(config);
+  TDevEntry device = EntryFor(config);
   ASSERT_TRUE(DevOpen(device));
   std::this_thread::sleep_for(5ms);  // off the timer's first tick
   EXPECT_TRUE(Exchange(device, Frame(4), 1024, 50).empty());
@@ -294,9 +275,9 @@ TEST_F(SimBus, FtdiLatencyTimerHoldsRepliesBack) {
 }
 
 TEST_F(SimBus, QnReadWaitsTheLibraryTimeOutWhateverTheCallerAsks) {
-  TSimDeviceConfig config = Fast("q", saQn, "3");
+  TSimDeviceConfig config = FastSimDevice("q", saQn, "3");
   Bus.Add(config);
-  TDevEntry device = Entry(config);
+  TDevEntry device = EntryFor(config);
   ASSERT_TRUE(DevOpen(device));
   // Fewer bytes arrive than asked for: the read returns them once 500 ms have passed,
   // though the caller allowed 10 ms.
@@ -314,11 +295,11 @@ TEST_F(SimBus, QnReadWaitsTheLibraryTimeOutWhateverTheCallerAsks) {
 }
 
 TEST_F(SimBus, ApplicationStartsItsBootLoaderForTheNextPlug) {
-  TSimDeviceConfig config = Fast("q", saQn, "3");
+  TSimDeviceConfig config = FastSimDevice("q", saQn, "3");
   config.BootMode = false;
   config.FirmwareVersion = "VLQN-3.1";
   Bus.Add(config);
-  TDevEntry device = Entry(config);
+  TDevEntry device = EntryFor(config);
   ASSERT_TRUE(DevOpen(device));
   EXPECT_TRUE(Exchange(device, Frame(4), 14).empty());  // frames go unanswered
   EXPECT_EQ(Exchange(device, Text("FL_READ_VERSION$"), 100), Text("VLQN-3.1"));
@@ -336,14 +317,14 @@ TEST_F(SimBus, ApplicationStartsItsBootLoaderForTheNextPlug) {
 
 TEST_F(SimBus, AnotherProcessDrivesTheBusThroughItsFile) {
   const std::string busPath = TempPath("bus");
-  Bus.Add(Fast("a", saFtdi, "1"));
-  TSimDeviceConfig b = Fast("b", saQn, "2");
+  Bus.Add(FastSimDevice("a", saFtdi, "1"));
+  TSimDeviceConfig b = FastSimDevice("b", saQn, "2");
   b.ShortReplies = 2;
   Bus.Add(b);
   Bus.AttachFile(busPath);
   ASSERT_EQ(ParseBusText(*ReadWholeFile(busPath)).size(), 2u);
 
-  TDevEntry qn = Entry(b);
+  TDevEntry qn = EntryFor(b);
   ASSERT_TRUE(DevOpen(qn));
   EXPECT_EQ(Exchange(qn, Frame(4), 1024).size(), 15u);  // two thirds of 23: one short reply used
   DevClose(qn);
@@ -365,12 +346,12 @@ TEST_F(SimBus, AnotherProcessDrivesTheBusThroughItsFile) {
 
 TEST_F(SimBus, ItsOwnChangesReachTheFileAndFlashOutlivesTheProcess) {
   const std::string busPath = TempPath("bus");
-  TSimDeviceConfig config = Fast("f", saFtdi, "1");
+  TSimDeviceConfig config = FastSimDevice("f", saFtdi, "1");
   config.ProcessorId = 0x400FE000;  // 512-byte sectors from 0x4400
   config.UnplugAfterFrames = 2;
   Bus.Add(config);
   Bus.AttachFile(busPath);
-  TDevEntry device = Entry(config);
+  TDevEntry device = EntryFor(config);
   ASSERT_TRUE(DevOpen(device));
   EXPECT_EQ(Exchange(device, Frame(6, 0, 0x4400), 14).size(), 14u);
   EXPECT_EQ(Exchange(device, Frame(7, 0, 0x4400, TBytes(512, 0x5A)), 14).size(), 14u);

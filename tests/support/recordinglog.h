@@ -13,6 +13,7 @@ public:
     TLogLevel Level;
     std::int32_t Serial;
     std::string Text;
+    bool operator==(const TEntry&) const = default;
   };
 
   void LogText(TLogLevel level, std::int32_t serial, const std::string& text) override {
