@@ -12,10 +12,25 @@ bool UsableDirectory(const QString& directory) {
   return QDir().mkpath(directory) && DirectoryAcceptsFiles(directory);
 }
 
+// The local time now. The local offset from UTC is looked up once a second: every lookup
+// has the C library look at the system's time-zone file again, which cost as much as a
+// line's write to the log. An offset only ever changes on a whole second.
+QDateTime LocalNow() {
+  thread_local qint64 second = -1;
+  thread_local int offset = 0;
+  const QDateTime utc = QDateTime::currentDateTimeUtc();
+  const qint64 now = utc.toSecsSinceEpoch();
+  if (now != second) {
+    offset = utc.toLocalTime().offsetFromUtc();
+    second = now;
+  }
+  return utc.toOffsetFromUtc(offset);
+}
+
 }  // namespace
 
 TLogFile::TLogFile(TClock clock) : Clock(std::move(clock)) {
-  if (!Clock) Clock = [] { return QDateTime::currentDateTime(); };
+  if (!Clock) Clock = &LocalNow;
 }
 
 void TLogFile::SetProgramDir(const QString& programDir) {

@@ -2,61 +2,62 @@
 
 #include <QMetaObject>
 #include <QThread>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <semaphore>
 #include <unordered_map>
 #include <vector>
 
 namespace {
 
-// The hand-overs waiting for one owner. Workers queue their work and wait; the owner's
-// thread runs everything queued so far at one go and releases the workers with one
-// notification. So a busy owner is woken once per batch, not once per entry: with
-// several workers logging, waking the owner thread for each line cost more than the
-// line itself.
+// What a waiting worker sleeps on. Each worker thread keeps one for its life; a queued
+// hand-over holds it too, so the owner's thread can still wake it after the worker has
+// gone on its way.
+struct TWaiter {
+  std::binary_semaphore Done{0};
+};
+
+std::shared_ptr<TWaiter> WaiterOfThisThread() {
+  thread_local const std::shared_ptr<TWaiter> waiter = std::make_shared<TWaiter>();
+  return waiter;
+}
+
+// The hand-overs waiting for one owner. Workers queue their work and sleep; the owner's
+// thread runs everything queued so far at one go and wakes each worker directly. So a
+// busy owner is posted to once per batch, not once per entry, and a worker is woken
+// only when its own work has run: with several workers logging, waking the owner
+// thread and every worker for each line cost more than the line itself.
 struct THandOverQueue {
   struct TItem {
-    const std::function<void()>* Work;
-    bool Finished = false;
+    const std::function<void()>* Work;  // on the waiting worker's stack
+    std::shared_ptr<TWaiter> Waiter;
   };
 
   std::mutex Lock;
-  std::condition_variable Finished;
-  std::vector<TItem*> Items;  // each lives on its waiting worker's stack
+  std::vector<TItem> Items;
   bool DrainPosted = false;
 
   // On the owner's thread: runs what is queued now. What comes later is posted anew, so
   // a stream of hand-overs never keeps the owner's event loop from its other events.
   void Drain() {
-    std::vector<TItem*> batch;
-    {
-      std::lock_guard guard(Lock);
-      batch.swap(Items);
-      DrainPosted = false;
+    const std::vector<TItem> batch = Take();
+    for (const TItem& item : batch) {
+      (*item.Work)();
+      item.Waiter->Done.release();
     }
-    for (TItem* item : batch) (*item->Work)();
-    Finish(batch);
   }
 
   // The drain was dropped unrun (its receiver gone): the waits end all the same.
   void Drop() {
-    std::vector<TItem*> batch;
-    {
-      std::lock_guard guard(Lock);
-      batch.swap(Items);
-      DrainPosted = false;
-    }
-    Finish(batch);
+    for (const TItem& item : Take()) item.Waiter->Done.release();
   }
 
-  void Finish(const std::vector<TItem*>& batch) {
-    if (batch.empty()) return;
-    {
-      std::lock_guard guard(Lock);
-      for (TItem* item : batch) item->Finished = true;
-    }
-    Finished.notify_all();
+  std::vector<TItem> Take() {
+    std::vector<TItem> batch;
+    std::lock_guard guard(Lock);
+    batch.swap(Items);
+    DrainPosted = false;
+    return batch;
   }
 };
 
@@ -104,19 +105,20 @@ void HandOver(QObject& owner, const std::function<void()>& work) {
     work();
     return;
   }
-  // A mutex and a condition the thread sanitizer can see, rather than a blocking
+  // A mutex and a semaphore the thread sanitizer can see, rather than a blocking
   // connection, whose wait lies inside the toolkit's semaphores.
   const std::shared_ptr<THandOverQueue> queue = QueueOf(owner);
-  THandOverQueue::TItem item{&work};
-  std::unique_lock guard(queue->Lock);
-  queue->Items.push_back(&item);
-  if (!queue->DrainPosted) {
+  const std::shared_ptr<TWaiter> waiter = WaiterOfThisThread();
+  bool post = false;
+  {
+    std::lock_guard guard(queue->Lock);
+    queue->Items.push_back({&work, waiter});
+    post = !queue->DrainPosted;
     queue->DrainPosted = true;
-    guard.unlock();
+  }
+  if (post) {
     auto call = std::make_shared<TDrainCall>(queue);
     QMetaObject::invokeMethod(&owner, [call] { call->Run(); }, Qt::QueuedConnection);
-    call.reset();
-    guard.lock();
   }
-  queue->Finished.wait(guard, [&] { return item.Finished; });
+  waiter->Done.acquire();
 }
