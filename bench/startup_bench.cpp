@@ -1,6 +1,9 @@
 // Start-up: process start until the window is shown with the built-in image and both
 // driver libraries loaded, against a bare Qt program that shows an empty window. The
-// two are started in turn, each the same number of times, and the medians compared.
+// programs are started in turn, each the same number of times, and the medians compared.
+// The loader checks its seal over its whole file, so it is measured twice: with the
+// program as built here (with debug information, ten times the size) and with the
+// stripped copy the build seals beside it, the size of what users get.
 //   startup_bench [runs]
 #include <QTemporaryDir>
 #include <algorithm>
@@ -30,7 +33,7 @@ std::string ProgramDirectory() {
 }
 
 // Starts the program and returns the milliseconds it reports; negative on failure.
-double TimedStart(const std::string& program, const std::string& argument) {
+double TimedStart(const std::string& program, const std::vector<std::string>& arguments) {
   int out[2];
   if (pipe(out) != 0) return -1;
   std::vector<std::string> environment;
@@ -44,15 +47,19 @@ double TimedStart(const std::string& program, const std::string& argument) {
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  std::string programCopy = program, argumentCopy = argument;
-  char* argv[] = {programCopy.data(), argumentCopy.data(), nullptr};
+  std::vector<std::string> words{program};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   pid_t child = 0;
-  const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv, envp.data());
+  const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   std::string output;
@@ -63,7 +70,10 @@ double TimedStart(const std::string& program, const std::string& argument) {
   int status = 0;
   waitpid(child, &status, 0);
   const std::size_t at = output.find("shown ");
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || at == std::string::npos) return -1;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || at == std::string::npos) {
+    std::fprintf(stderr, "%s failed:\n%s\n", program.c_str(), output.c_str());
+    return -1;
+  }
   return std::atof(output.c_str() + at + 6);
 }
 
@@ -74,25 +84,34 @@ int main(int argc, char** argv) {
   const std::string directory = ProgramDirectory();
   QTemporaryDir programDir;
   const std::string settingsDir = programDir.path().toStdString() + "/";
-  std::vector<double> bare, loader;
+  const std::string shipped = directory + "VLFWLoader-stripped";
+  std::vector<double> bare, loader, loaderShipped;
   for (int run = -1; run < runs; ++run) {  // run -1 warms the file cache and is not counted
-    const double b = TimedStart(directory + "startup_bare", "");
-    const double l = TimedStart(directory + "startup_loader", settingsDir);
-    if (b < 0 || l < 0) {
+    const double b = TimedStart(directory + "startup_bare", {});
+    const double l = TimedStart(directory + "startup_loader", {settingsDir});
+    const double s = TimedStart(directory + "startup_loader", {settingsDir, shipped});
+    if (b < 0 || l < 0 || s < 0) {
       std::fprintf(stderr, "startup_bench: a start-up program failed\n");
       return 1;
     }
     if (run >= 0) {
       bare.push_back(b);
       loader.push_back(l);
+      loaderShipped.push_back(s);
     }
   }
-  const double bareMs = Median(bare), loaderMs = Median(loader);
-  std::printf("start-up, median of %d: loader %.1f ms (min %.1f), bare Qt %.1f ms (min %.1f)\n",
-              runs, loaderMs, Percentile(loader, 0), bareMs, Percentile(bare, 0));
+  const double bareMs = Median(bare), loaderMs = Median(loader), shippedMs = Median(loaderShipped);
+  std::printf("start-up, median of %d: loader %.1f ms (min %.1f), loader checking the stripped "
+              "program %.1f ms (min %.1f), bare Qt %.1f ms (min %.1f)\n",
+              runs, loaderMs, Percentile(loader, 0), shippedMs, Percentile(loaderShipped, 0),
+              bareMs, Percentile(bare, 0));
   const double ratio = loaderMs / bareMs;
-  ReportFigure("start-up to window shown", Fixed(loaderMs, 1) + " ms",
+  const double shippedRatio = shippedMs / bareMs;
+  ReportFigure("start-up to window shown (program with debug info)", Fixed(loaderMs, 1) + " ms",
                Fixed(bareMs, 1) + " ms (bare Qt window)", Fixed(ratio, 3), "<= 1.5",
                ratio <= kGoalRatio);
-  return ratio <= kGoalRatio ? 0 : 1;
+  ReportFigure("start-up to window shown (stripped program)", Fixed(shippedMs, 1) + " ms",
+               Fixed(bareMs, 1) + " ms (bare Qt window)", Fixed(shippedRatio, 3), "<= 1.5",
+               shippedRatio <= kGoalRatio);
+  return ratio <= kGoalRatio && shippedRatio <= kGoalRatio ? 0 : 1;
 }

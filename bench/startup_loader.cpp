@@ -1,9 +1,10 @@
 // The loader's start-up as the program runs it, up to the first paint of its window: the
-// check of the program's seal (of VLFWLoader beside this file, which is sealed the same
-// way), the window with its settings, the built-in image and both driver libraries.
+// check of the program's seal (of VLFWLoader beside this file, or of the sealed program
+// named second), the window with its settings, the built-in image and both driver
+// libraries.
 // The single-instance lock is left out: it is one lock file and one local socket, and
 // taking it here would turn away a copy of the program that a test runs meanwhile.
-//   startup_loader <program directory for settings and logs>
+//   startup_loader <program directory for settings and logs> [sealed program]
 #include <QDir>
 
 #include "app/integritycheck.h"
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const double atApplication = MsSinceSpawn();
   QCoreApplication::setApplicationName(QStringLiteral("VLFWLoader"));
-  const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/VLFWLoader");
+  const QString program = argc > 2 ? QString::fromLocal8Bit(argv[2])
+                                   : QCoreApplication::applicationDirPath() + QStringLiteral("/VLFWLoader");
   if (CheckExecutableSeal(program) != TIntegrity::Intact) {
     std::fprintf(stderr, "startup_loader: %s is not sealed\n", qPrintable(program));
     return 1;
