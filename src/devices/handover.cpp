@@ -41,9 +41,16 @@ struct THandOverQueue {
   // a stream of hand-overs never keeps the owner's event loop from its other events.
   void Drain() {
     const std::vector<TItem> batch = Take();
-    for (const TItem& item : batch) {
-      (*item.Work)();
-      item.Waiter->Done.release();
+    std::size_t done = 0;
+    try {
+      for (; done < batch.size(); ++done) {
+        (*batch[done].Work)();
+        batch[done].Waiter->Done.release();
+      }
+    } catch (...) {
+      // The workers still waiting must not wait for ever.
+      for (; done < batch.size(); ++done) batch[done].Waiter->Done.release();
+      throw;
     }
   }
 
