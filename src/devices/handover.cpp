@@ -10,57 +10,47 @@
 
 namespace {
 
-// What a waiting worker sleeps on. Each worker thread keeps one for its life; a queued
-// hand-over holds it too, so the owner's thread can still wake it after the worker has
-// gone on its way.
-struct TWaiter {
-  std::binary_semaphore Done{0};
-};
-
-std::shared_ptr<TWaiter> WaiterOfThisThread() {
-  thread_local const std::shared_ptr<TWaiter> waiter = std::make_shared<TWaiter>();
-  return waiter;
-}
-
 // The hand-overs waiting for one owner. Workers queue their work and sleep; the owner's
 // thread runs everything queued so far at one go and wakes each worker directly. So a
 // busy owner is posted to once per batch, not once per entry, and a worker is woken
 // only when its own work has run: with several workers logging, waking the owner
 // thread and every worker for each line cost more than the line itself.
 struct THandOverQueue {
+  // Lives on the waiting worker's stack; once Done is released the worker may return,
+  // so nothing touches the item after that.
   struct TItem {
-    const std::function<void()>* Work;  // on the waiting worker's stack
-    std::shared_ptr<TWaiter> Waiter;
+    const std::function<void()>* Work;
+    std::binary_semaphore Done{0};
   };
 
   std::mutex Lock;
-  std::vector<TItem> Items;
+  std::vector<TItem*> Items;
   bool DrainPosted = false;
 
   // On the owner's thread: runs what is queued now. What comes later is posted anew, so
   // a stream of hand-overs never keeps the owner's event loop from its other events.
   void Drain() {
-    const std::vector<TItem> batch = Take();
+    const std::vector<TItem*> batch = Take();
     std::size_t done = 0;
     try {
       for (; done < batch.size(); ++done) {
-        (*batch[done].Work)();
-        batch[done].Waiter->Done.release();
+        (*batch[done]->Work)();
+        batch[done]->Done.release();
       }
     } catch (...) {
       // The workers still waiting must not wait for ever.
-      for (; done < batch.size(); ++done) batch[done].Waiter->Done.release();
+      for (; done < batch.size(); ++done) batch[done]->Done.release();
       throw;
     }
   }
 
   // The drain was dropped unrun (its receiver gone): the waits end all the same.
   void Drop() {
-    for (const TItem& item : Take()) item.Waiter->Done.release();
+    for (TItem* item : Take()) item->Done.release();
   }
 
-  std::vector<TItem> Take() {
-    std::vector<TItem> batch;
+  std::vector<TItem*> Take() {
+    std::vector<TItem*> batch;
     std::lock_guard guard(Lock);
     batch.swap(Items);
     DrainPosted = false;
@@ -68,17 +58,20 @@ struct THandOverQueue {
   }
 };
 
-// Runs the drain when the owner's thread calls it; dropped unrun, it still frees the
-// waiting workers.
+// The posted call that drains the queue on the owner's thread; dropped unrun, it still
+// frees the waiting workers. Move-only, so it is destroyed where the owner's thread
+// runs or discards it, never on a worker.
 class TDrainCall {
 public:
   explicit TDrainCall(std::shared_ptr<THandOverQueue> queue) : Queue(std::move(queue)) {}
+  TDrainCall(TDrainCall&& other) noexcept : Queue(std::move(other.Queue)) {}
   TDrainCall(const TDrainCall&) = delete;
   TDrainCall& operator=(const TDrainCall&) = delete;
+  TDrainCall& operator=(TDrainCall&&) = delete;
   ~TDrainCall() {
-    if (!Ran) Queue->Drop();
+    if (Queue && !Ran) Queue->Drop();
   }
-  void Run() {
+  void operator()() {
     Ran = true;
     Queue->Drain();
   }
@@ -115,17 +108,14 @@ void HandOver(QObject& owner, const std::function<void()>& work) {
   // A mutex and a semaphore the thread sanitizer can see, rather than a blocking
   // connection, whose wait lies inside the toolkit's semaphores.
   const std::shared_ptr<THandOverQueue> queue = QueueOf(owner);
-  const std::shared_ptr<TWaiter> waiter = WaiterOfThisThread();
+  THandOverQueue::TItem item{&work};
   bool post = false;
   {
     std::lock_guard guard(queue->Lock);
-    queue->Items.push_back({&work, waiter});
+    queue->Items.push_back(&item);
     post = !queue->DrainPosted;
     queue->DrainPosted = true;
   }
-  if (post) {
-    auto call = std::make_shared<TDrainCall>(queue);
-    QMetaObject::invokeMethod(&owner, [call] { call->Run(); }, Qt::QueuedConnection);
-  }
-  waiter->Done.acquire();
+  if (post) QMetaObject::invokeMethod(&owner, TDrainCall(queue), Qt::QueuedConnection);
+  item.Done.acquire();
 }
