@@ -4,7 +4,6 @@
 // driver libraries beside the benchmark binary as it loads the real ones.
 #include <QApplication>
 #include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QTemporaryDir>
