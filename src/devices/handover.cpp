@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <semaphore>
@@ -9,6 +10,8 @@
 #include <vector>
 
 namespace {
+
+constexpr std::chrono::milliseconds kDrainBudget{2};
 
 // The hand-overs waiting for one owner. Workers queue their work and sleep; the owner's
 // thread runs everything queued so far at one go and wakes each worker directly. So a
@@ -27,10 +30,31 @@ struct THandOverQueue {
   std::vector<TItem*> Items;
   bool DrainPosted = false;
 
-  // On the owner's thread: runs what is queued now. What comes later is posted anew, so
-  // a stream of hand-overs never keeps the owner's event loop from its other events.
-  void Drain() {
-    const std::vector<TItem*> batch = Take();
+  // On the owner's thread: runs what is queued, and what the workers queue meanwhile,
+  // for at most kDrainBudget; true when work is left for another call. The budget keeps
+  // a stream of hand-overs from holding the owner's event loop from its other events.
+  bool Drain() {
+    const auto until = std::chrono::steady_clock::now() + kDrainBudget;
+    for (;;) {
+      std::vector<TItem*> batch;
+      {
+        std::lock_guard guard(Lock);
+        if (Items.empty()) {
+          DrainPosted = false;
+          return false;
+        }
+        batch.swap(Items);
+      }
+      Run(batch);
+      if (std::chrono::steady_clock::now() >= until) {
+        std::lock_guard guard(Lock);
+        DrainPosted = !Items.empty();
+        return DrainPosted;
+      }
+    }
+  }
+
+  static void Run(const std::vector<TItem*>& batch) {
     std::size_t done = 0;
     try {
       for (; done < batch.size(); ++done) {
@@ -46,15 +70,13 @@ struct THandOverQueue {
 
   // The drain was dropped unrun (its receiver gone): the waits end all the same.
   void Drop() {
-    for (TItem* item : Take()) item->Done.release();
-  }
-
-  std::vector<TItem*> Take() {
     std::vector<TItem*> batch;
-    std::lock_guard guard(Lock);
-    batch.swap(Items);
-    DrainPosted = false;
-    return batch;
+    {
+      std::lock_guard guard(Lock);
+      batch.swap(Items);
+      DrainPosted = false;
+    }
+    for (TItem* item : batch) item->Done.release();
   }
 };
 
@@ -63,8 +85,9 @@ struct THandOverQueue {
 // runs or discards it, never on a worker.
 class TDrainCall {
 public:
-  explicit TDrainCall(std::shared_ptr<THandOverQueue> queue) : Queue(std::move(queue)) {}
-  TDrainCall(TDrainCall&& other) noexcept : Queue(std::move(other.Queue)) {}
+  TDrainCall(QObject& owner, std::shared_ptr<THandOverQueue> queue)
+      : Owner(&owner), Queue(std::move(queue)) {}
+  TDrainCall(TDrainCall&& other) noexcept : Owner(other.Owner), Queue(std::move(other.Queue)) {}
   TDrainCall(const TDrainCall&) = delete;
   TDrainCall& operator=(const TDrainCall&) = delete;
   TDrainCall& operator=(TDrainCall&&) = delete;
@@ -73,10 +96,15 @@ public:
   }
   void operator()() {
     Ran = true;
-    Queue->Drain();
+    if (Queue->Drain()) Post(*Owner, Queue);
+  }
+
+  static void Post(QObject& owner, const std::shared_ptr<THandOverQueue>& queue) {
+    QMetaObject::invokeMethod(&owner, TDrainCall(owner, queue), Qt::QueuedConnection);
   }
 
 private:
+  QObject* Owner;
   std::shared_ptr<THandOverQueue> Queue;
   bool Ran = false;
 };
@@ -116,6 +144,6 @@ void HandOver(QObject& owner, const std::function<void()>& work) {
     post = !queue->DrainPosted;
     queue->DrainPosted = true;
   }
-  if (post) QMetaObject::invokeMethod(&owner, TDrainCall(queue), Qt::QueuedConnection);
+  if (post) TDrainCall::Post(owner, queue);
   item.Done.acquire();
 }
