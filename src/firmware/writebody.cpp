@@ -191,9 +191,11 @@ bool TWriteBody::SectorExchange(const std::vector<std::uint8_t>& request, std::i
 }
 
 void TWriteBody::SendClosingFrame() {
+  // A protected sector is the device's own refusal of an exchange it accepted: towards the
+  // device the run went through and is closed as such, whatever the user is told.
+  const bool runCompleted = ResultCode == wrSuccess || ResultCode == wrSectorProtected;
   const auto request = BuildCommandFrame(
-      ResultCode == wrSuccess ? frame::cmdCloseSuccess : frame::cmdCloseFailure,
-      frame::kNoSectorParameter, 0);
+      runCompleted ? frame::cmdCloseSuccess : frame::cmdCloseFailure, frame::kNoSectorParameter, 0);
   if (!Channel.Write(request.data(), static_cast<std::uint32_t>(request.size()))) return;
   std::vector<std::uint8_t> ignored(kClosingReplyMax, 0);
   Channel.Read(ignored.data(), kClosingReplyMax, kClosingReplyTimeoutMs);

@@ -22,7 +22,8 @@ enum TWriteResult : std::int32_t {
   wrIncompatible = 9,
   wrStopped = 10,  // the device vanished and the write was stopped between sectors
   // A sector answered "protected" and kept its old contents: the flash may not hold the
-  // image, so the write must not be reported as done.
+  // image, so the write must not be reported as done. The device, which accepted every
+  // exchange, still gets the closing frame of a completed run.
   wrSectorProtected = 11,
 };
 
