@@ -10,21 +10,6 @@
 
 namespace {
 
-// The loader reads the date with the same pattern and validity test.
-bool IsBuildDate(const std::string& text) {
-  std::int32_t v[6] = {};
-  if (ScanFormat(text, "%d.%d.%d %d:%d:%d", v, 6) < 6) return false;
-  TDateTimeParts parts;
-  parts.Day = v[0];
-  parts.Month = v[1];
-  parts.Year = v[2];
-  parts.Hour = v[3];
-  parts.Minute = v[4];
-  parts.Second = v[5];
-  double value = 0;
-  return TryEncodeDateTime(parts, value);
-}
-
 TPackResult Refuse(std::string error) {
   TPackResult result;
   result.Error = std::move(error);
@@ -40,7 +25,8 @@ TPackResult PackImage(std::string_view versionText, const std::optional<std::str
       !version.Parse(versionText))
     return Refuse("version text \"" + std::string(versionText) +
                   "\" does not parse (expected family-major.minor[suffix], e.g. VLQN-2.3b)");
-  if (buildDate && (buildDate->size() > 0xFFFF || !IsBuildDate(*buildDate)))
+  double date = 0;  // the loader reads the date with the same pattern and validity test
+  if (buildDate && (buildDate->size() > 0xFFFF || !ReadBuildDate(*buildDate, date)))
     return Refuse("build date \"" + *buildDate +
                   "\" is not a valid date and time (expected dd.mm.yyyy hh:mm:ss)");
   if (payload.size() > TFirmwareBlock::kMaxSize)

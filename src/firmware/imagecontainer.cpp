@@ -51,21 +51,6 @@ bool ReadLayout(const std::uint8_t* bytes, std::size_t count, TLayout& layout) {
   return true;
 }
 
-// Day, month, year, hour, minute, second; false unless all six make a valid moment.
-bool ReadBuildDate(std::string_view text, double& date) {
-  std::int32_t v[6] = {};
-  if (ScanFormat(text, "%d.%d.%d %d:%d:%d", v, 6) < 6) return false;
-  TDateTimeParts parts;
-  parts.Day = v[0];
-  parts.Month = v[1];
-  parts.Year = v[2];
-  parts.Hour = v[3];
-  parts.Minute = v[4];
-  parts.Second = v[5];
-  parts.Millisecond = 0;
-  return TryEncodeDateTime(parts, date);
-}
-
 }  // namespace
 
 bool ParseImage(const std::uint8_t* bytes, std::size_t count, TFirmwareVersion& version,
@@ -101,4 +86,19 @@ bool ParseImage(const std::uint8_t* bytes, std::size_t count, TFirmwareVersion& 
   blocks.push_back(
       std::make_unique<TFirmwareBlock>(bytes + layout.PayloadOffset, payloadSize, -1));
   return true;
+}
+
+// Day, month, year, hour, minute, second; false unless all six make a valid moment.
+bool ReadBuildDate(std::string_view text, double& date) {
+  std::int32_t v[6] = {};
+  if (ScanFormat(text, "%d.%d.%d %d:%d:%d", v, 6) < 6) return false;
+  TDateTimeParts parts;
+  parts.Day = v[0];
+  parts.Month = v[1];
+  parts.Year = v[2];
+  parts.Hour = v[3];
+  parts.Minute = v[4];
+  parts.Second = v[5];
+  parts.Millisecond = 0;
+  return TryEncodeDateTime(parts, date);
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "firmware/firmwareblock.h"
 #include "protocol/firmwareversion.h"
@@ -31,3 +32,7 @@ constexpr std::size_t kVersionTextOffset = 8;
 // Throws TBlockSizeError when the payload exceeds the block limit.
 bool ParseImage(const std::uint8_t* bytes, std::size_t count, TFirmwareVersion& version,
                 TFirmwareBlockList& blocks, TLogSink& log);
+
+// Reads a build-date text "%d.%d.%d %d:%d:%d" (day, month, year, hour, minute, second);
+// false unless all six make a valid date and time of day.
+bool ReadBuildDate(std::string_view text, double& date);
