@@ -2,6 +2,7 @@
 // The real main window, offscreen, against the simulated bus of this process: the window
 // loads the stand-in driver libraries beside the test binary as it loads real ones.
 #include <QCoreApplication>
+#include <QFile>
 #include <QDeadlineTimer>
 #include <QPushButton>
 #include <QProgressBar>
@@ -19,6 +20,7 @@
 
 #include "app/logpane.h"
 #include "app/mainform.h"
+#include "packer.h"
 #include "support/waituntil.h"
 #include "devices/fwloaderdevgroup.h"
 #include "sim/simbus.h"
@@ -27,6 +29,18 @@
 
 class E2ETest : public ::testing::Test {
 protected:
+  // A packed image file of the payload, for a window started with "externfirmware".
+  QString PackFile(const std::vector<std::uint8_t>& payload, const QString& name = "image.eraw") {
+    const TPackResult packed = PackImage("VLQN-2.3b", std::string("01.02.2024 10:00:00"), payload);
+    EXPECT_TRUE(packed.Error.empty()) << packed.Error;
+    const QString path = Dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(packed.Bytes.data()),
+               static_cast<qint64>(packed.Bytes.size()));
+    return path;
+  }
+
   void SetUp() override {
     ASSERT_TRUE(Dir.isValid());
     qputenv("XDG_DATA_HOME", Dir.filePath("userdata").toLocal8Bit());

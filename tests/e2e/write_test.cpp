@@ -25,18 +25,6 @@ bool FlashHolds(const TBytes& flash, const TBytes& payload, std::size_t at = 0xA
 
 class WriteTest : public E2ETest {
 protected:
-  // A packed image file of the given payload; the window is started to take it.
-  QString PackFile(const TBytes& payload, const std::string& version = "VLQN-2.3b",
-                   const QString& name = "image.eraw") {
-    const TPackResult packed = PackImage(version, std::string("01.02.2024 10:00:00"), payload);
-    EXPECT_TRUE(packed.Error.empty()) << packed.Error;
-    const QString path = Dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(packed.Bytes.data()),
-               static_cast<qint64>(packed.Bytes.size()));
-    return path;
-  }
 
   void Click(std::int32_t serial) { Panel(serial)->btnWrite->click(); }
   QString Status(std::int32_t serial) { return Panel(serial)->lblMessage->text(); }

@@ -11,6 +11,7 @@
 #include "packer.h"
 #include "protocol/frame.h"
 #include "support/recordinglog.h"
+#include "support/simbustest.h"
 #include "support/simdevices.h"
 
 namespace {
@@ -40,16 +41,10 @@ public:
   int Reloads = 0;
 };
 
-class WriteBody : public ::testing::Test {
+class WriteBody : public TSimBusTest {
 protected:
-  static void SetUpTestSuite() {
-    ASSERT_NE(LoadFtdiDriver(), nullptr);
-    ASSERT_NE(LoadQnDriver(), nullptr);
-  }
-
   void SetUp() override {
-    Bus.AttachFile("");
-    Bus.Clear();
+    TSimBusTest::SetUp();
     Config = WritableDevice();
     Host.Payload = GenerateCodePayload(40, 7);  // 20 KiB: sectors 10 to 14 of 4 KiB
   }
@@ -85,7 +80,6 @@ protected:
     return total;
   }
 
-  TSimBus& Bus = TSimBus::Instance();
   TSimDeviceConfig Config;
   std::unique_ptr<TDevEntry> Device;
   TTestHost Host;

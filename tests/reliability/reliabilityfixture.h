@@ -29,17 +29,6 @@ protected:
     E2ETest::TearDown();
   }
 
-  // A packed image file of the payload, named in the file box once the window runs.
-  QString PackFile(const TBytes& payload, const QString& name = "image.eraw") {
-    const TPackResult packed = PackImage("VLQN-2.3b", std::string("01.02.2024 10:00:00"), payload);
-    EXPECT_TRUE(packed.Error.empty()) << packed.Error;
-    const QString path = Dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(packed.Bytes.data()),
-               static_cast<qint64>(packed.Bytes.size()));
-    return path;
-  }
 
   TMainForm& StartWithFile(const QString& path) {
     TMainForm& form = Start({"externfirmware"});

@@ -20,6 +20,7 @@
 #include "protocol/logsink.h"
 #include "sim/busfile.h"
 #include "support/recordinglog.h"
+#include "support/simbustest.h"
 #include "support/simdevices.h"
 
 namespace {
@@ -35,17 +36,8 @@ TBytes Frame(std::uint16_t code, std::uint16_t parameter = 10, std::uint32_t add
 
 TBytes Text(const std::string& text) { return TBytes(text.begin(), text.end()); }
 
-class SimBus : public ::testing::Test {
+class SimBus : public TSimBusTest {
 protected:
-  static void SetUpTestSuite() {
-    ASSERT_NE(LoadFtdiDriver(), nullptr);
-    ASSERT_NE(LoadQnDriver(), nullptr);
-  }
-
-  void SetUp() override {
-    Bus.AttachFile("");
-    Bus.Clear();
-  }
 
   static TBytes Exchange(TDevEntry& device, const TBytes& request, std::uint32_t maxLength = 1024,
                          std::uint32_t timeoutMs = 1000) {
@@ -63,7 +55,6 @@ protected:
     return (dir / name).string();
   }
 
-  TSimBus& Bus = TSimBus::Instance();
 };
 
 }  // namespace
