@@ -31,16 +31,26 @@ QDateTime LocalNow() {
 
 TLogFile::TLogFile(TClock clock) : Clock(std::move(clock)) {
   if (!Clock) Clock = &LocalNow;
+  CloseTimer.setSingleShot(true);
+  CloseTimer.setInterval(kKeepOpenFor);
+  QObject::connect(&CloseTimer, &QTimer::timeout, &CloseTimer, [this] { File.Close(); });
+}
+
+void TLogFile::Close() {
+  CloseTimer.stop();
+  File.Close();
 }
 
 void TLogFile::SetProgramDir(const QString& programDir) {
   ProgramDir = programDir;
   Resolved.clear();
+  Close();
 }
 
 void TLogFile::SetFallbackDir(const QString& directory) {
   FallbackDir = directory;
   Resolved.clear();
+  Close();
 }
 
 QString TLogFile::ResolveDirectory() {
@@ -58,21 +68,44 @@ QString TLogFile::ResolveDirectory() {
   return Resolved;
 }
 
+bool TLogFile::Append(const QString& path, const QByteArray& record) {
+  const auto now = std::chrono::steady_clock::now();
+  if (File.IsOpen() && (path != OpenPath || now - OpenedAt >= kKeepOpenFor)) Close();
+  if (!File.IsOpen()) {
+    if (!File.Open(path)) return false;
+    OpenPath = path;
+    OpenedAt = now;
+    CloseTimer.start();
+  }
+  if (File.Append(record)) return true;
+  Close();
+  return false;
+}
+
 bool TLogFile::Write(std::string_view line) {
   const QDateTime now = Clock();
   const bool wasResolved = !Resolved.isEmpty();
   const QString directory = ResolveDirectory();
-  if (directory.isEmpty()) return false;
-  const QString path = directory + LogFileName(now.date());
-  const QByteArray record = LogFileRecord(now, line);
-  bool written = AppendToFile(path, record);
-  // The directory may have been removed while the program runs. It is made again only
-  // when a line fails: looking for it before every line cost more than the write.
-  if (!written && wasResolved && QDir().mkpath(directory)) written = AppendToFile(path, record);
-  // Reported after the line itself, since the report is logged (and written) in turn.
+  QString place = ProgramDir + QStringLiteral("Logs/");
+  bool written = false;
+  if (!directory.isEmpty()) {
+    place = directory + LogFileName(now.date());
+    const QByteArray record = LogFileRecord(now, line);
+    written = Append(place, record);
+    // The directory may have been removed while the program runs. It is made again only
+    // when a line fails: looking for it before every line cost more than the write.
+    if (!written && wasResolved && QDir().mkpath(directory)) written = Append(place, record);
+  }
+  // Reported after the line itself, since a report is logged (and written) in turn.
   if (RelocationToReport) {
     RelocationToReport = false;
     if (Relocated) Relocated(directory);
+  }
+  if (written) {
+    LossReported = false;
+  } else if (!LossReported) {
+    LossReported = true;
+    if (Unwritable) Unwritable(place);
   }
   return written;
 }

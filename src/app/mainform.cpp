@@ -33,6 +33,13 @@ TMainForm::TMainForm(TMainFormSetup setup, QWidget* parent)
   LogFile.Relocated = [this](const QString& directory) {
     LogMessage(llInfo, "Лог записывается в каталог %s", directory.toStdString().c_str());
   };
+  // Said in the pane once, and again only after the file took lines in between.
+  LogFile.Unwritable = [this](const QString& place) {
+    LogMessage(llError, "Не удаётся записать лог в %s", place.toStdString().c_str());
+  };
+  connect(cbWritelogToFile, &QCheckBox::toggled, this, [this](bool checked) {
+    if (!checked) LogFile.Close();
+  });
 
   DeviceWatch = std::make_unique<TDeviceWatch>(Setup.SimBusPath);
   connect(DeviceWatch.get(), &TDeviceWatch::DeviceChange, this, &TMainForm::OnDeviceChange);

@@ -1,6 +1,8 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "app/logfile.h"
@@ -84,9 +86,60 @@ TEST_F(LogFileTest, RemovedDirectoryIsMadeAgain) {
   TLogFile log([this] { return Now; });
   log.SetProgramDir(ProgramDir());
   ASSERT_TRUE(log.Write("one"));
+  log.Close();
   ASSERT_TRUE(QDir(ProgramDir() + "Logs").removeRecursively());
   ASSERT_TRUE(log.Write("two"));
   EXPECT_EQ(ReadAll(LogPath("20240131.log")), "[31.01.2024 23:59:59.999]\ttwo\r\n");
+}
+
+// Whether this process holds a descriptor of the file, deleted or not.
+bool HeldOpen(const QString& path) {
+  const QString target = QFileInfo(path).absoluteFilePath();
+  const QDir fds(QStringLiteral("/proc/self/fd"));
+  for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+    if (const QString held = QFile::symLinkTarget(fds.filePath(fd));
+        held == target || held == target + " (deleted)")
+      return true;
+  return false;
+}
+
+// The file is kept open between lines only for a short while: a file deleted or renamed
+// meanwhile is left behind, and the lines after it go to a new file of the day's name.
+TEST_F(LogFileTest, FileDeletedOrRenamedWhileLoggingIsLeftWithinTheKeepOpenTime) {
+  for (const bool rename : {false, true}) {
+    SCOPED_TRACE(rename ? "renamed" : "deleted");
+    TLogFile log([this] { return Now; });
+    log.SetProgramDir(ProgramDir());
+    ASSERT_TRUE(log.Write("one"));
+    EXPECT_TRUE(HeldOpen(LogPath("20240131.log")));
+    if (rename) {
+      ASSERT_TRUE(QFile::rename(LogPath("20240131.log"), LogPath("old.log")));
+    } else {
+      ASSERT_TRUE(QFile::remove(LogPath("20240131.log")));
+    }
+    // The timer closes the idle file; without an event loop the next line does.
+    QTest::qWait(static_cast<int>(TLogFile::kKeepOpenFor.count()) + 50);
+    EXPECT_FALSE(HeldOpen(rename ? LogPath("old.log") : LogPath("20240131.log")));
+    ASSERT_TRUE(log.Write("two"));
+    EXPECT_EQ(ReadAll(LogPath("20240131.log")), "[31.01.2024 23:59:59.999]\ttwo\r\n");
+    if (rename) {
+      EXPECT_EQ(ReadAll(LogPath("old.log")), "[31.01.2024 23:59:59.999]\tone\r\n");
+    }
+    QFile::remove(LogPath("20240131.log"));
+    QFile::remove(LogPath("old.log"));
+  }
+}
+
+TEST_F(LogFileTest, KeptOpenFileIsLeftAtTheDayChangeAndOnClose) {
+  TLogFile log([this] { return Now; });
+  log.SetProgramDir(ProgramDir());
+  ASSERT_TRUE(log.Write("before"));
+  Now = QDateTime(QDate(2024, 2, 1), QTime(0, 0, 0, 0));
+  ASSERT_TRUE(log.Write("after"));
+  EXPECT_FALSE(HeldOpen(LogPath("20240131.log")));
+  EXPECT_TRUE(HeldOpen(LogPath("20240201.log")));
+  log.Close();
+  EXPECT_FALSE(HeldOpen(LogPath("20240201.log")));
 }
 
 TEST_F(LogFileTest, FallsBackWhenTheProgramDirectoryTakesNoLogs) {
@@ -118,8 +171,21 @@ TEST_F(LogFileTest, NowhereToWriteFailsQuietly) {
   TLogFile log([this] { return Now; });
   log.SetProgramDir(Dir.filePath("blocker") + "/");
   log.SetFallbackDir(Dir.filePath("blocker") + "/user/");
+  QStringList reported;
+  log.Unwritable = [&](const QString& place) {
+    reported << place;
+    log.Write("report");  // the window logs the loss, which tries the file again
+  };
   EXPECT_FALSE(log.Write("lost"));
+  EXPECT_FALSE(log.Write("lost too"));
   EXPECT_TRUE(log.Directory().isEmpty());
+  // Said once for a run of lost lines, and again after a line was written in between.
+  EXPECT_EQ(reported, QStringList{Dir.filePath("blocker") + "/Logs/"});
+  log.SetProgramDir(ProgramDir());
+  EXPECT_TRUE(log.Write("written"));
+  log.SetProgramDir(Dir.filePath("blocker") + "/");
+  EXPECT_FALSE(log.Write("lost again"));
+  EXPECT_EQ(reported.size(), 2);
 }
 
 }  // namespace

@@ -52,15 +52,44 @@ TEST_F(BadInput, SettingsFilesThatMakeNoSenseLeaveTheDesignedWindow) {
   }
 }
 
-TEST_F(BadInput, LogDirectoryThatCannotBeMadeKeepsThePaneGoing) {
-  WriteFile("Logs", "a file where the directory should be");
-  WriteFile("VLFWLoader.ini", "[COMMON]\nMainForm=0,0,800,600,0,165,1\n");
-  Bus.Add(Device("d", saQn, "5"));
-  Start();
-  WaitForScan(1);
-  EXPECT_TRUE(Form->cbWritelogToFile->isChecked());
-  EXPECT_TRUE(Logged(DevPrefix(5) + "Прибор подключен"));
-  EXPECT_TRUE(QFileInfo(Dir.filePath("Logs")).isFile());
+// A plain file where "Logs" should be: the lines go to the user's data directory, and
+// when that cannot take them either, the pane says once that the file gets no lines.
+TEST_F(BadInput, LogDirectoryThatCannotBeMadeIsReportedAndKeepsThePaneGoing) {
+  for (const bool fallbackBlocked : {false, true}) {
+    SCOPED_TRACE(fallbackBlocked ? "fallback blocked" : "fallback usable");
+    QDir(Dir.filePath("userdata")).removeRecursively();
+    QFile::remove(Dir.filePath("userdata"));
+    if (fallbackBlocked) WriteFile("userdata", "a file where the data directory should be");
+    WriteFile("Logs", "a file where the directory should be");
+    WriteFile("VLFWLoader.ini", "[COMMON]\nMainForm=0,0,800,600,0,165,1\n");
+    Bus.Clear();
+    Bus.Add(Device("d", saQn, "5"));
+    Start();
+    WaitForScan(1);
+    EXPECT_TRUE(Form->cbWritelogToFile->isChecked());
+    EXPECT_TRUE(Logged(DevPrefix(5) + "Прибор подключен"));
+    const QStringList pane = Form->reLog->toPlainText().split(u'\n');
+    const QString fallback = Dir.filePath("userdata") + "/" + QCoreApplication::applicationName() + "/Logs/";
+    if (fallbackBlocked) {
+      EXPECT_EQ(pane.filter("Не удаётся записать лог").size(), 1) << pane.join('\n').toStdString();
+      EXPECT_TRUE(pane.contains(kNoDevPrefix + "Не удаётся записать лог в " + Dir.path() + "/Logs/"));
+    } else {
+      EXPECT_TRUE(pane.contains(kNoDevPrefix + "Лог записывается в каталог " + fallback))
+          << pane.join('\n').toStdString();
+      EXPECT_TRUE(pane.filter("Не удаётся записать лог").isEmpty());
+    }
+    EXPECT_TRUE(QFileInfo(Dir.filePath("Logs")).isFile());
+    CloseAndCheckNothingLeft();
+    if (!fallbackBlocked) {
+      // Every line of the pane, the closing ones included, is in the fallback's file.
+      QDir logs(fallback);
+      ASSERT_EQ(logs.entryList(QDir::Files).size(), 1);
+      QFile file(logs.filePath(logs.entryList(QDir::Files).first()));
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+      EXPECT_TRUE(file.readAll().contains("\t\xcf\xf0\xe8\xe1\xee\xf0       5\t\xcf\xf0\xe8\xe1\xee\xf0 \xef\xee\xe4\xea\xeb\xfe\xf7\xe5\xed"));
+    }
+    QFile::remove(Dir.filePath("Logs"));
+  }
 }
 
 TEST_F(BadInput, FirmwareFilesThatAreNoImageFailTheWriteWithCode1) {
