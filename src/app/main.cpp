@@ -1,4 +1,5 @@
-// The program's entry point: the integrity check, one copy per session, the main window.
+// The program's entry point: the integrity check beside the window's building, one copy
+// per session, the main window.
 #include <QApplication>
 #include <QLoggingCategory>
 #include <QMessageBox>
@@ -6,8 +7,7 @@
 #include <exception>
 
 #include "app/devicewatch.h"
-#include "app/integritycheck.h"
-#include "app/mainform.h"
+#include "app/programstart.h"
 #include "app/singleinstance.h"
 
 Q_LOGGING_CATEGORY(lcStart, "vl.start", QtWarningMsg)
@@ -29,12 +29,17 @@ void ShowStartupError(const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  TFontWarmUp fonts;
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("VLFWLoader"));
 
-  const TIntegrity integrity = CheckExecutableSeal(QCoreApplication::applicationFilePath());
-  if (integrity != TIntegrity::Intact) {
-    ShowStartupError(IntegrityFailureText(integrity));
+  TMainFormSetup setup;
+  setup.Arguments = QCoreApplication::arguments().mid(1);
+  setup.SimBusPath = TDeviceWatch::SimBusPathFromEnvironment();
+  TProgramStart start =
+      BuildWindowCheckingSeal(QCoreApplication::applicationFilePath(), std::move(setup), fonts);
+  if (start.Integrity != TIntegrity::Intact) {
+    ShowStartupError(IntegrityFailureText(start.Integrity));
     return kExitIntegrityFailed;
   }
 
@@ -45,10 +50,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  TMainFormSetup setup;
-  setup.Arguments = QCoreApplication::arguments().mid(1);
-  setup.SimBusPath = TDeviceWatch::SimBusPathFromEnvironment();
-  auto form = std::make_unique<TMainForm>(std::move(setup));
+  std::unique_ptr<TMainForm> form = std::move(start.Window);
   QObject::connect(&instance, &TSingleInstance::RestoreRequested, form.get(),
                    &TMainForm::OnRestoreRequest);
   QObject::connect(&instance, &TSingleInstance::FocusRequested, form.get(),

@@ -1,0 +1,5 @@
+#include "app/fontwarmup.h"
+
+#include <fontconfig/fontconfig.h>
+
+TFontWarmUp::TFontWarmUp() : Worker([] { FcInit(); }) {}

@@ -1,0 +1,3 @@
+#include "app/fontwarmup.h"
+
+TFontWarmUp::TFontWarmUp() = default;

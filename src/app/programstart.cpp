@@ -1,0 +1,14 @@
+#include "app/programstart.h"
+
+#include <future>
+
+TProgramStart BuildWindowCheckingSeal(const QString& program, TMainFormSetup setup,
+                                      TFontWarmUp& fonts) {
+  std::future<TIntegrity> seal = std::async(std::launch::async, CheckExecutableSeal, program);
+  fonts.Wait();
+  TProgramStart start;
+  start.Window = std::make_unique<TMainForm>(std::move(setup));
+  start.Integrity = seal.get();
+  if (start.Integrity != TIntegrity::Intact) start.Window.reset();
+  return start;
+}
