@@ -138,7 +138,10 @@ private:
   void FormDestroy();
   void ReadSettings();
   void WriteSettings();
-  void ApplyMainFormSetting(const QString& text);
+  // False when the value holds too little to be applied at all.
+  bool ApplyMainFormSetting(const QString& text);
+  // Whether the value has all seven numbers and a place on the screen.
+  bool MainFormSettingComplete(const QString& text) const;
   void ChooseSettingsFile();
   void SetLogHeight(int height);
   void DevTimerTimer();

@@ -34,6 +34,25 @@ bool SettingsWritable(const QString& path) {
   return DirectoryAcceptsFiles(info.absolutePath());
 }
 
+// All screens together.
+QRect VirtualScreen() {
+  return QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->virtualGeometry()
+                                          : QRect(0, 0, 0, 0);
+}
+
+// A settings value as the log shows it: short, and without characters that would break
+// the line.
+std::string ShownSettingValue(const QString& value) {
+  constexpr qsizetype kShownLength = 60;
+  QString shown = value.left(kShownLength);
+  for (QChar& c : shown)
+    if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+        c.isSurrogate())
+      c = u'?';
+  if (value.size() > kShownLength) shown += QStringLiteral("...");
+  return shown.toStdString();
+}
+
 }  // namespace
 
 // The settings live beside the program. When the program's directory does not take
@@ -60,7 +79,7 @@ void TMainForm::ReadSettings() {
   FrameAtShow = frameGeometry().size() - size();
   ChooseSettingsFile();
   TIniFile ini;
-  ini.Load(SettingsFile);
+  const bool loaded = ini.Load(SettingsFile);
 
   const QString mainForm = ini.ReadString(kCommon, kMainForm);
 
@@ -73,17 +92,36 @@ void TMainForm::ReadSettings() {
   SetFileBoxText(text);
   if (text.isEmpty()) SetFileBoxText(ini.ReadString(kCommon, kLastFile));
 
-  ApplyMainFormSetting(mainForm);
+  const std::string file = QDir::toNativeSeparators(SettingsFile).toStdString();
+  const std::string shown = ShownSettingValue(mainForm);
+  // A file changed by hand or damaged: the window says what it could not use.
+  if (loaded && mainForm.isEmpty() && QFileInfo(SettingsFile).size() > 0) {
+    LogMessage(llError, "В файле настроек %s нет настроек окна; окно открыто как задумано",
+               file.c_str());
+  } else if (!mainForm.isEmpty() && !ApplyMainFormSetting(mainForm)) {
+    LogMessage(llError, "Настройки окна в файле %s не распознаны: \"%s\"; окно открыто как задумано",
+               file.c_str(), shown.c_str());
+  } else if (!mainForm.isEmpty() && !MainFormSettingComplete(mainForm)) {
+    LogMessage(llError, "Настройки окна в файле %s применены не полностью: \"%s\"", file.c_str(),
+               shown.c_str());
+  }
 }
 
-void TMainForm::ApplyMainFormSetting(const QString& text) {
+bool TMainForm::MainFormSettingComplete(const QString& text) const {
   const TMainFormSetting setting = ParseMainFormSetting(text);
-  if (!setting.Usable()) return;
+  if (setting.Found < TMainFormSetting::kFieldCount) return false;
+  const QRect screen = VirtualScreen();
+  const auto value = [&setting](TField field) { return setting.Values[field]; };
+  return value(fLeft) < screen.width() - kScreenEdgeReserve &&
+         value(fTop) < screen.height() - kScreenEdgeReserve;
+}
+
+bool TMainForm::ApplyMainFormSetting(const QString& text) {
+  const TMainFormSetting setting = ParseMainFormSetting(text);
+  if (!setting.Usable()) return false;
   const auto value = [&setting](TField field) { return setting.Values[field]; };
 
-  const QRect screen = QGuiApplication::primaryScreen()
-                           ? QGuiApplication::primaryScreen()->virtualGeometry()
-                           : QRect(0, 0, 0, 0);
+  const QRect screen = VirtualScreen();
   QPoint place = pos();
   if (value(fLeft) >= 0 && value(fLeft) < screen.width() - kScreenEdgeReserve)
     place.setX(value(fLeft));
@@ -100,6 +138,7 @@ void TMainForm::ApplyMainFormSetting(const QString& text) {
   if (value(fAutoWrite) >= 0) cbAutoWrite->setChecked(value(fAutoWrite) != 0);
   if (value(fLogHeight) >= 0) LogHeight = value(fLogHeight);
   if (value(fWriteLog) >= 0) cbWritelogToFile->setChecked(value(fWriteLog) != 0);
+  return true;
 }
 
 void TMainForm::WriteSettings() {

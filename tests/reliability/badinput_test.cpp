@@ -20,17 +20,24 @@ protected:
   QString Status(int serial) { return Panel(serial)->lblMessage->text(); }
 };
 
-TEST_F(BadInput, SettingsFilesThatMakeNoSenseLeaveTheDesignedWindow) {
+const QRegularExpression kAboutWindowSettings(QStringLiteral("(Настройки|настроек) окна"));
+
+TEST_F(BadInput, SettingsFilesThatMakeNoSenseAreReportedAndLeaveTheDesignedWindow) {
+  const QString missing = "нет настроек окна";
+  const QString unrecognised = "не распознаны";
+  const QString partly = "применены не полностью";
   const struct {
     const char* name;
     QByteArray bytes;
+    QString said;  // what the log says of the window's settings
   } cases[] = {
-      {"garbage", "this is not\nan ini file at all ]]]] [[[[ ===="},
-      {"binary", QByteArray("\x00\xff\xfe[COMMON\x00]\r\nMainForm=\x01\x02\x03", 24)},
-      {"huge numbers", "[COMMON]\nMainForm=99999999999,99999999999,99999999999,99999999999,1,1,1\n"},
-      {"out of range", "[COMMON]\nMainForm=-2147483648,2147483647,2147483647,2147483647,-1,2147483647,-1\n"},
-      {"too few", "[COMMON]\nMainForm=10,20\n"},
-      {"long line", "[COMMON]\nLastFile=" + QByteArray(1 << 20, 'x') + "\n[FILES]\n0=" + QByteArray(70000, '\xcf') + "\n"},
+      {"garbage", "this is not\nan ini file at all ]]]] [[[[ ====", missing},
+      {"binary", QByteArray("\x00\xff\xfe[COMMON\x00]\r\nMainForm=\x01\x02\x03", 24), missing},
+      {"huge numbers", "[COMMON]\nMainForm=99999999999,99999999999,99999999999,99999999999,1,1,1\n", unrecognised},
+      {"out of range", "[COMMON]\nMainForm=-2147483648,2147483647,2147483647,2147483647,-1,2147483647,-1\n", partly},
+      {"too few", "[COMMON]\nMainForm=10,20\n", unrecognised},
+      {"control bytes", "[COMMON]\nMainForm=1,2,\x1b[31m\r3\n", unrecognised},
+      {"long line", "[COMMON]\nLastFile=" + QByteArray(1 << 20, 'x') + "\n[FILES]\n0=" + QByteArray(70000, '\xcf') + "\n", missing},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -42,6 +49,14 @@ TEST_F(BadInput, SettingsFilesThatMakeNoSenseLeaveTheDesignedWindow) {
     EXPECT_GE(Form->height(), 100);
     EXPECT_LT(Form->x(), 100000);
     EXPECT_LT(Form->y(), 100000);
+    // Said once, in one line that names the file and shows no control character.
+    Form->FlushLog();
+    const QStringList said = Form->reLog->toPlainText().split(u'\n').filter(kAboutWindowSettings);
+    ASSERT_EQ(said.size(), 1) << Form->reLog->toPlainText().toStdString();
+    EXPECT_TRUE(said[0].contains(c.said)) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains(Dir.filePath("VLFWLoader.ini"))) << said[0].toStdString();
+    for (const QChar ch : said[0])
+      EXPECT_TRUE(ch == u'\t' || ch.category() != QChar::Other_Control) << said[0].toStdString();
     CloseAndCheckNothingLeft();
     // What the window wrote back is a setting it can read next time.
     QFile file(Dir.filePath("VLFWLoader.ini"));
@@ -50,6 +65,12 @@ TEST_F(BadInput, SettingsFilesThatMakeNoSenseLeaveTheDesignedWindow) {
     EXPECT_TRUE(QRegularExpression(R"(MainForm=-?\d+,-?\d+,\d+,\d+,[01],\d+,[01])").match(text).hasMatch())
         << text.left(300).toStdString();
   }
+  // A file the window wrote itself is read without a word.
+  Start();
+  WaitForScan(0);
+  Form->FlushLog();
+  EXPECT_FALSE(Form->reLog->toPlainText().contains(kAboutWindowSettings))
+      << Form->reLog->toPlainText().toStdString();
 }
 
 // A plain file where "Logs" should be: the lines go to the user's data directory, and
