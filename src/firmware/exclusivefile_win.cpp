@@ -13,7 +13,9 @@ std::optional<std::vector<std::uint8_t>> ReadFileExclusive(const std::filesystem
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::optional<std::vector<std::uint8_t>> result;
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(file, &size) && size.QuadPart >= 0) {
+  // Only a file on disk: a device name such as CON or a pipe would never end or never
+  // answer.
+  if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart >= 0) {
     try {
       std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
       std::size_t done = 0;

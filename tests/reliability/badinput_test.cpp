@@ -4,6 +4,7 @@
 // nothing.
 #include <QDir>
 #include <QFile>
+#include <sys/stat.h>
 
 #include "protocol/frame.h"
 #include "reliabilityfixture.h"
@@ -125,6 +126,15 @@ TEST_F(BadInput, FirmwareFilesThatAreNoImageFailTheWriteWithCode1) {
       {"directory", [this] { QDir(Dir.path()).mkdir("dir.eraw"); return Dir.filePath("dir.eraw"); },
        nullptr},
       {"missing", [this] { return Dir.filePath("gone.eraw"); }, nullptr},
+      // Neither may hang the window: a pipe would wait for a writer, the device never ends.
+      {"named pipe", [this] {
+         EXPECT_EQ(mkfifo(Dir.filePath("pipe.eraw").toLocal8Bit().constData(), 0600), 0);
+         return Dir.filePath("pipe.eraw");
+       }, nullptr},
+      {"endless device", [this] {
+         EXPECT_TRUE(QFile::link("/dev/zero", Dir.filePath("zero.eraw")));
+         return Dir.filePath("zero.eraw");
+       }, nullptr},
       {"truncated", [this] {
          const QString path = PackFile(GenerateCodePayload(8, 1), "cueraw");
          QFile::resize(path, 100);
