@@ -34,6 +34,14 @@ inline void ReportFigure(const std::string& figure, const std::string& measured,
   std::fflush(stdout);
 }
 
+// A figure that has no goal of its own and helps read one that has.
+inline void ReportInformative(const std::string& figure, const std::string& measured,
+                              const std::string& baseline, const std::string& ratio) {
+  std::printf("BENCH\t%s\t%s\t%s\t%s\t-\t-\n", figure.c_str(), measured.c_str(),
+              baseline.c_str(), ratio.c_str());
+  std::fflush(stdout);
+}
+
 inline std::string Fixed(double value, int decimals = 1) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
