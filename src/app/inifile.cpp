@@ -9,13 +9,15 @@
 
 namespace {
 
-bool IsComment(const QString& trimmed) {
+// Lines are looked at through views: every lookup walks the lines, and trimmed copies of
+// each made a settings file of many keys slow to read.
+bool IsComment(QStringView trimmed) {
   return trimmed.startsWith(u';') || trimmed.startsWith(u'#');
 }
 
-// The section name of a "[name]" line; empty when the line is no section header.
-bool SectionHeader(const QString& line, QString* name) {
-  const QString trimmed = line.trimmed();
+// The section name of a "[name]" line; false when the line is no section header.
+bool SectionHeader(QStringView line, QStringView* name) {
+  const QStringView trimmed = line.trimmed();
   if (!trimmed.startsWith(u'[')) return false;
   const qsizetype close = trimmed.indexOf(u']');
   if (close < 0) return false;
@@ -24,8 +26,8 @@ bool SectionHeader(const QString& line, QString* name) {
 }
 
 // Splits a "key=value" line; false for lines without '=' and for comments.
-bool KeyLine(const QString& line, QString* key, QString* value) {
-  const QString trimmed = line.trimmed();
+bool KeyLine(QStringView line, QStringView* key, QStringView* value) {
+  const QStringView trimmed = line.trimmed();
   if (trimmed.isEmpty() || IsComment(trimmed) || trimmed.startsWith(u'[')) return false;
   const qsizetype eq = trimmed.indexOf(u'=');
   if (eq <= 0) return false;
@@ -34,7 +36,7 @@ bool KeyLine(const QString& line, QString* key, QString* value) {
   return !key->isEmpty();
 }
 
-bool SameName(const QString& a, const QString& b) {
+bool SameName(QStringView a, QStringView b) {
   return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
@@ -99,7 +101,7 @@ QByteArray TIniFile::Serialize() const {
 TIniFile::TSectionRange TIniFile::FindSection(const QString& section) const {
   TSectionRange range;
   for (qsizetype i = 0; i < static_cast<qsizetype>(Lines.size()); ++i) {
-    QString name;
+    QStringView name;
     if (!SectionHeader(Lines[i], &name)) continue;
     if (range.Header >= 0) {
       range.End = i;
@@ -114,7 +116,7 @@ TIniFile::TSectionRange TIniFile::FindSection(const QString& section) const {
 qsizetype TIniFile::FindKey(const TSectionRange& range, const QString& key) const {
   if (range.Header < 0) return -1;
   for (qsizetype i = range.Header + 1; i < range.End; ++i) {
-    QString name;
+    QStringView name;
     if (KeyLine(Lines[i], &name, nullptr) && SameName(name, key)) return i;
   }
   return -1;
@@ -124,30 +126,30 @@ QString TIniFile::ReadString(const QString& section, const QString& key,
                              const QString& defaultValue) const {
   const qsizetype index = FindKey(FindSection(section), key);
   if (index < 0) return defaultValue;
-  QString name, value;
+  QStringView name, value;
   KeyLine(Lines[index], &name, &value);
-  return value;
+  return value.toString();
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
   TSectionRange range = FindSection(section);
   const qsizetype index = FindKey(range, key);
   if (index >= 0) {
-    QString name;
+    QStringView name;
     KeyLine(Lines[index], &name, nullptr);
-    Lines[index] = name + u'=' + SingleLine(value);
+    Lines[index] = name.toString() + u'=' + SingleLine(value);
     return;
   }
   const QString line = SingleLine(key) + u'=' + SingleLine(value);
   if (range.Header < 0) {
-    if (!Lines.empty() && !Lines.back().trimmed().isEmpty()) Lines.emplace_back();
+    if (!Lines.empty() && !QStringView(Lines.back()).trimmed().isEmpty()) Lines.emplace_back();
     Lines.push_back(u'[' + section + u']');
     Lines.push_back(line);
     return;
   }
   // After the section's last non-blank line, so a blank line before the next section stays.
   qsizetype at = range.End;
-  while (at > range.Header + 1 && Lines[at - 1].trimmed().isEmpty()) --at;
+  while (at > range.Header + 1 && QStringView(Lines[at - 1]).trimmed().isEmpty()) --at;
   Lines.insert(Lines.begin() + at, line);
 }
 
@@ -161,8 +163,8 @@ QStringList TIniFile::ReadSectionKeys(const QString& section) const {
   const TSectionRange range = FindSection(section);
   if (range.Header < 0) return keys;
   for (qsizetype i = range.Header + 1; i < range.End; ++i) {
-    QString name;
-    if (KeyLine(Lines[i], &name, nullptr)) keys << name;
+    QStringView name;
+    if (KeyLine(Lines[i], &name, nullptr)) keys << name.toString();
   }
   return keys;
 }
