@@ -1,6 +1,7 @@
 // The loader's start-up as the program runs it, up to the first paint of its window: the
 // fonts loaded and the window built while the program's seal is checked (of VLFWLoader
-// beside this file), then shown with its settings, the built-in image and both driver libraries.
+// beside this file), then shown with its settings, the built-in image and both driver
+// libraries.
 // The single-instance lock is left out: it is one lock file and one local socket, and
 // taking it here would turn away a copy of the program that a test runs meanwhile.
 //   startup_loader <program directory for settings and logs>

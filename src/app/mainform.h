@@ -138,10 +138,10 @@ private:
   void FormDestroy();
   void ReadSettings();
   void WriteSettings();
-  // False when the value holds too little to be applied at all.
-  bool ApplyMainFormSetting(const QString& text);
-  // Whether the value has all seven numbers and a place on the screen.
-  bool MainFormSettingComplete(const QString& text) const;
+  // How much of a MainForm value was applied: none (too few numbers), part of it (numbers
+  // missing, or a place off the screen), or all of it.
+  enum class TSettingUse { None, Partly, Whole };
+  TSettingUse ApplyMainFormSetting(const QString& text);
   void ChooseSettingsFile();
   void SetLogHeight(int height);
   void DevTimerTimer();

@@ -94,39 +94,32 @@ void TMainForm::ReadSettings() {
 
   const std::string file = QDir::toNativeSeparators(SettingsFile).toStdString();
   const std::string shown = ShownSettingValue(mainForm);
+  const TSettingUse use = ApplyMainFormSetting(mainForm);
   // A file changed by hand or damaged: the window says what it could not use.
-  if (loaded && mainForm.isEmpty() && QFileInfo(SettingsFile).size() > 0) {
-    LogMessage(llError, "В файле настроек %s нет настроек окна; окно открыто как задумано",
-               file.c_str());
-  } else if (!mainForm.isEmpty() && !ApplyMainFormSetting(mainForm)) {
+  if (mainForm.isEmpty()) {
+    if (loaded && QFileInfo(SettingsFile).size() > 0)
+      LogMessage(llError, "В файле настроек %s нет настроек окна; окно открыто как задумано",
+                 file.c_str());
+  } else if (use == TSettingUse::None) {
     LogMessage(llError, "Настройки окна в файле %s не распознаны: \"%s\"; окно открыто как задумано",
                file.c_str(), shown.c_str());
-  } else if (!mainForm.isEmpty() && !MainFormSettingComplete(mainForm)) {
+  } else if (use == TSettingUse::Partly) {
     LogMessage(llError, "Настройки окна в файле %s применены не полностью: \"%s\"", file.c_str(),
                shown.c_str());
   }
 }
 
-bool TMainForm::MainFormSettingComplete(const QString& text) const {
+TMainForm::TSettingUse TMainForm::ApplyMainFormSetting(const QString& text) {
   const TMainFormSetting setting = ParseMainFormSetting(text);
-  if (setting.Found < TMainFormSetting::kFieldCount) return false;
-  const QRect screen = VirtualScreen();
-  const auto value = [&setting](TField field) { return setting.Values[field]; };
-  return value(fLeft) < screen.width() - kScreenEdgeReserve &&
-         value(fTop) < screen.height() - kScreenEdgeReserve;
-}
-
-bool TMainForm::ApplyMainFormSetting(const QString& text) {
-  const TMainFormSetting setting = ParseMainFormSetting(text);
-  if (!setting.Usable()) return false;
+  if (!setting.Usable()) return TSettingUse::None;
   const auto value = [&setting](TField field) { return setting.Values[field]; };
 
   const QRect screen = VirtualScreen();
   QPoint place = pos();
-  if (value(fLeft) >= 0 && value(fLeft) < screen.width() - kScreenEdgeReserve)
-    place.setX(value(fLeft));
-  if (value(fTop) >= 0 && value(fTop) < screen.height() - kScreenEdgeReserve)
-    place.setY(value(fTop));
+  const bool leftOnScreen = value(fLeft) < screen.width() - kScreenEdgeReserve;
+  const bool topOnScreen = value(fTop) < screen.height() - kScreenEdgeReserve;
+  if (value(fLeft) >= 0 && leftOnScreen) place.setX(value(fLeft));
+  if (value(fTop) >= 0 && topOnScreen) place.setY(value(fTop));
   move(place);
 
   // The stored size is the outer one, frame included.
@@ -138,7 +131,8 @@ bool TMainForm::ApplyMainFormSetting(const QString& text) {
   if (value(fAutoWrite) >= 0) cbAutoWrite->setChecked(value(fAutoWrite) != 0);
   if (value(fLogHeight) >= 0) LogHeight = value(fLogHeight);
   if (value(fWriteLog) >= 0) cbWritelogToFile->setChecked(value(fWriteLog) != 0);
-  return true;
+  const bool whole = setting.Found == TMainFormSetting::kFieldCount && leftOnScreen && topOnScreen;
+  return whole ? TSettingUse::Whole : TSettingUse::Partly;
 }
 
 void TMainForm::WriteSettings() {
