@@ -3,9 +3,9 @@
 #include <QMetaObject>
 #include <QThread>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <unordered_map>
 #include <vector>
 
@@ -13,17 +13,68 @@ namespace {
 
 constexpr std::chrono::milliseconds kDrainBudget{2};
 
+// What a worker sleeps on until the owner's thread has run its work. A plain mutex and
+// condition variable, checked under the mutex: std::binary_semaphore of MinGW's C++
+// library (no futex on Windows) loses a wake-up now and then, and a worker then waits for
+// ever. Waiters are never freed, only handed back to a pool: the owner's thread may still
+// be inside the unlock of Release() when the worker has already returned, so nothing the
+// worker owns may be touched by it.
+class TWaiter {
+public:
+  static TWaiter& Take() {
+    std::lock_guard guard(PoolLock());
+    std::vector<TWaiter*>& pool = Pool();
+    if (pool.empty()) return *new TWaiter;
+    TWaiter* waiter = pool.back();
+    pool.pop_back();
+    return *waiter;
+  }
+
+  // The worker's side: sleeps until Release, then gives the waiter back.
+  void WaitAndGiveBack() {
+    {
+      std::unique_lock guard(Lock);
+      Woken.wait(guard, [this] { return Done; });
+      Done = false;
+    }
+    std::lock_guard guard(PoolLock());
+    Pool().push_back(this);
+  }
+
+  // The owner's side; the last touch of anything the waiting worker uses.
+  void Release() {
+    std::lock_guard guard(Lock);
+    Done = true;
+    Woken.notify_one();
+  }
+
+private:
+  TWaiter() = default;
+  static std::mutex& PoolLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+  }
+  static std::vector<TWaiter*>& Pool() {
+    static auto* pool = new std::vector<TWaiter*>;
+    return *pool;
+  }
+
+  std::mutex Lock;
+  std::condition_variable Woken;
+  bool Done = false;
+};
+
 // The hand-overs waiting for one owner. Workers queue their work and sleep; the owner's
 // thread runs everything queued so far at one go and wakes each worker directly. So a
 // busy owner is posted to once per batch, not once per entry, and a worker is woken
 // only when its own work has run: with several workers logging, waking the owner
 // thread and every worker for each line cost more than the line itself.
 struct THandOverQueue {
-  // Lives on the waiting worker's stack; once Done is released the worker may return,
-  // so nothing touches the item after that.
+  // Lives on the waiting worker's stack; once its waiter is released the worker may
+  // return, so nothing touches the item after that.
   struct TItem {
     const std::function<void()>* Work;
-    std::binary_semaphore Done{0};
+    TWaiter* Waiter;
   };
 
   std::mutex Lock;
@@ -59,11 +110,11 @@ struct THandOverQueue {
     try {
       for (; done < batch.size(); ++done) {
         (*batch[done]->Work)();
-        batch[done]->Done.release();
+        batch[done]->Waiter->Release();
       }
     } catch (...) {
       // The workers still waiting must not wait for ever.
-      for (; done < batch.size(); ++done) batch[done]->Done.release();
+      for (; done < batch.size(); ++done) batch[done]->Waiter->Release();
       throw;
     }
   }
@@ -76,7 +127,7 @@ struct THandOverQueue {
       batch.swap(Items);
       DrainPosted = false;
     }
-    for (TItem* item : batch) item->Done.release();
+    for (TItem* item : batch) item->Waiter->Release();
   }
 };
 
@@ -133,10 +184,10 @@ void HandOver(QObject& owner, const std::function<void()>& work) {
     work();
     return;
   }
-  // A mutex and a semaphore the thread sanitizer can see, rather than a blocking
+  // A mutex and a condition variable the thread sanitizer can see, rather than a blocking
   // connection, whose wait lies inside the toolkit's semaphores.
   const std::shared_ptr<THandOverQueue> queue = QueueOf(owner);
-  THandOverQueue::TItem item{&work};
+  THandOverQueue::TItem item{&work, &TWaiter::Take()};
   bool post = false;
   {
     std::lock_guard guard(queue->Lock);
@@ -145,5 +196,5 @@ void HandOver(QObject& owner, const std::function<void()>& work) {
     queue->DrainPosted = true;
   }
   if (post) TDrainCall::Post(owner, queue);
-  item.Done.acquire();
+  item.Waiter->WaitAndGiveBack();
 }
