@@ -12,3 +12,9 @@ QString UserDataDirectory();
 // system is the only test that holds for read-only media, access rules and redirected
 // program directories alike.
 bool DirectoryAcceptsFiles(const QString& directory);
+
+// True for a copy installed for all users of the machine (on Windows, under Program
+// Files). Such a copy keeps its settings and logs in each user's data directory, whatever
+// rights it happens to run with, so that every user finds their own; a copy elsewhere
+// keeps them beside itself. In appdirs_unix.cpp and appdirs_win.cpp.
+bool InstalledForAllUsers(const QString& programDir);

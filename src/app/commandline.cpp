@@ -5,6 +5,15 @@
 
 namespace {
 
+// Where the file system ignores case, an argument is taken in lower case, as the file box
+// has always shown it; where it tells cases apart, a lower-cased path would name another
+// file or none, so it keeps its case there.
+#ifdef Q_OS_WIN
+constexpr bool kLowerCaseArguments = true;
+#else
+constexpr bool kLowerCaseArguments = false;
+#endif
+
 bool HasErawExtension(const QString& path) {
   const QString name = QFileInfo(path).fileName();
   const qsizetype dot = name.lastIndexOf(u'.');
@@ -20,7 +29,7 @@ bool IsExistingEraw(const QString& path) {
 TCommandLine ParseCommandLine(const QStringList& arguments) {
   TCommandLine result;
   for (const QString& argument : arguments) {
-    QString text = argument;
+    QString text = kLowerCaseArguments ? argument.toLower() : argument;
     if (text.startsWith(u'/') || text.startsWith(u'-')) text.remove(0, 1);
     if (IsExistingEraw(text)) {
       result.ExternalFirmware = true;

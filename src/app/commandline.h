@@ -13,6 +13,7 @@ struct TCommandLine {
 // argument loses one leading '/' or '-'. "externfirmware" (any case) selects file mode;
 // an existing file whose extension is ".eraw" (any case) selects file mode and names
 // the file, a later one replacing an earlier one. Everything else is ignored.
-// The file name keeps the case it was given in: on a file system that tells cases
-// apart, a lower-cased path would name another file or none.
+// On Windows the file name is taken in lower case. Elsewhere it keeps the case it was
+// given in: on a file system that tells cases apart, a lower-cased path would name
+// another file or none.
 TCommandLine ParseCommandLine(const QStringList& arguments);

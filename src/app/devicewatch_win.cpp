@@ -7,7 +7,9 @@
 namespace {
 
 // Every top-level window receives WM_DEVICECHANGE; the filter sees the messages of all
-// the program's windows, so it reports the message once, whichever window got it.
+// the program's windows. The toolkit builds the message it hands the filter itself and
+// leaves its time unset, so two notifications cannot be told from one by their fields:
+// each is passed on, and a burst restarts the device timer a few times, which is harmless.
 class TDeviceChangeFilter final : public TDeviceWatch::TSystemSource,
                                   public QAbstractNativeEventFilter {
 public:
@@ -26,17 +28,12 @@ public:
     // Only one window of ours should pass the message on: the first top-level one that
     // receives it (the window carrying the taskbar button).
     if (GetAncestor(msg->hwnd, GA_ROOT) != msg->hwnd) return false;
-    if (LastMessageTime == msg->time && LastEventCode == msg->wParam) return false;
-    LastMessageTime = msg->time;
-    LastEventCode = msg->wParam;
     emit Watch.DeviceChange(static_cast<int>(msg->wParam));
     return false;  // the toolkit's own handling goes on
   }
 
 private:
   TDeviceWatch& Watch;
-  DWORD LastMessageTime = 0;
-  WPARAM LastEventCode = 0;
 };
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "app/mainform.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLoggingCategory>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -31,11 +33,13 @@ TMainForm::TMainForm(TMainFormSetup setup, QWidget* parent)
   if (!commandLine.FileText.isEmpty()) SetFileBoxText(commandLine.FileText);
 
   LogFile.Relocated = [this](const QString& directory) {
-    LogMessage(llInfo, "Лог записывается в каталог %s", directory.toStdString().c_str());
+    LogMessage(llInfo, "Лог записывается в каталог %s",
+               QDir::toNativeSeparators(directory).toStdString().c_str());
   };
   // Said in the pane once, and again only after the file took lines in between.
   LogFile.Unwritable = [this](const QString& place) {
-    LogMessage(llError, "Не удаётся записать лог в %s", place.toStdString().c_str());
+    LogMessage(llError, "Не удаётся записать лог в %s",
+               QDir::toNativeSeparators(place).toStdString().c_str());
   };
   connect(cbWritelogToFile, &QCheckBox::toggled, this, [this](bool checked) {
     if (!checked) LogFile.Close();
@@ -46,6 +50,7 @@ TMainForm::TMainForm(TMainFormSetup setup, QWidget* parent)
   connect(DevTimer, &QTimer::timeout, this, &TMainForm::DevTimerTimer);
   connect(btnFwOpen, &QPushButton::clicked, this, &TMainForm::btnFwOpenClick);
   connect(btnFwLoad, &QPushButton::clicked, this, &TMainForm::btnFwLoadClick);
+  connect(qApp, &QCoreApplication::aboutToQuit, this, &TMainForm::WriteSettingsOnce);
   DevTimer->start();
 }
 
@@ -70,7 +75,7 @@ void TMainForm::SetFileBoxText(const QString& text) {
 void TMainForm::FormShow() {
   ProgramDir = Setup.ProgramDir.isEmpty() ? ExecutableDirectory() : Setup.ProgramDir;
   if (!ProgramDir.endsWith(u'/')) ProgramDir += u'/';
-  LogFile.SetProgramDir(ProgramDir);
+  LogFile.SetProgramDir(InstalledForAllUsers(ProgramDir) ? UserDataDirectory() : ProgramDir);
   LogFile.SetFallbackDir(UserDataDirectory());
 
   ReadSettings();
@@ -85,12 +90,18 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormDestroy() {
-  // Settings are read at the first show; a window never shown has none to write.
-  if (Shown) WriteSettings();
+  WriteSettingsOnce();
   StopWorkers();
   DevTimer->stop();
   std::lock_guard lock(DevListLock);
   DestroyDeviceEntries();
+}
+
+void TMainForm::WriteSettingsOnce() {
+  // Settings are read at the first show; a window never shown has none to write.
+  if (!Shown || SettingsWritten) return;
+  SettingsWritten = true;
+  WriteSettings();
 }
 
 void TMainForm::DestroyDeviceEntries() {

@@ -138,6 +138,10 @@ private:
   void FormDestroy();
   void ReadSettings();
   void WriteSettings();
+  // The settings are written once per run: when the application is about to quit (at a
+  // Windows log-off the process ends soon after, with the window never destroyed), or
+  // else when the window is destroyed.
+  void WriteSettingsOnce();
   // How much of a MainForm value was applied: none (too few numbers), part of it (numbers
   // missing, or a place off the screen), or all of it.
   enum class TSettingUse { None, Partly, Whole };
@@ -177,6 +181,7 @@ private:
   std::unique_ptr<TDeviceWatch> DeviceWatch;
   QString SettingsFile;
   bool Shown = false;
+  bool SettingsWritten = false;
   QFileDialog* OpenDialog = nullptr;
   int LogHeight = 165;  // designed; the settings may change it
   QSize FrameAtShow;    // outer size minus client size when the settings were read

@@ -1,6 +1,7 @@
 // The firmware image as the window shows it: the start-up load, the "..." and
 // "Прочитать" buttons, and the load every write has made afresh.
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -41,7 +42,9 @@ void TMainForm::btnFwOpenClick() {
   QFileDialog& dialog = OpenDialog1();
   dialog.selectFile(FileBoxText());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  SetFileBoxText(dialog.selectedFiles().constFirst());
+  // The dialog answers with '/' on every system; the box, the log, the recent list and
+  // the settings keep the system's own form, the one a path typed or passed in has.
+  SetFileBoxText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
   btnFwLoadClick();
 }
 

@@ -58,9 +58,11 @@ std::string ShownSettingValue(const QString& value) {
 // The settings live beside the program. When the program's directory does not take
 // them (a protected installation directory, read-only media) they go to the user's data
 // directory; a file left beside the program still serves as the starting point there.
+// A copy installed for all users keeps them in the user's data directory from the start.
 void TMainForm::ChooseSettingsFile() {
   const QString beside = ProgramDir + kSettingsName;
-  if (SettingsWritable(beside)) {
+  const bool installed = InstalledForAllUsers(ProgramDir);
+  if (!installed && SettingsWritable(beside)) {
     SettingsFile = beside;
     return;
   }
@@ -69,7 +71,9 @@ void TMainForm::ChooseSettingsFile() {
   SettingsFile = userDir + kSettingsName;
   if (!QFileInfo::exists(SettingsFile) && QFileInfo::exists(beside))
     QFile::copy(beside, SettingsFile);
-  LogMessage(llInfo, "Настройки сохраняются в файле %s", SettingsFile.toStdString().c_str());
+  if (!installed)
+    LogMessage(llInfo, "Настройки сохраняются в файле %s",
+               QDir::toNativeSeparators(SettingsFile).toStdString().c_str());
 }
 
 void TMainForm::ReadSettings() {

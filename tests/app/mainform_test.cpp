@@ -169,6 +169,21 @@ TEST_F(MainFormTest, SettingsComeBackAsTheyWereWritten) {
   EXPECT_TRUE(ReadFile(IniPath()).startsWith("; my notes\r\n"));
 }
 
+// At a Windows log-off the process ends soon after the application's last signal, with
+// the window never destroyed: the settings are written then, and only once per run.
+TEST_F(MainFormTest, SettingsAreWrittenOnceWhenTheApplicationIsAboutToQuit) {
+  WriteIni("[COMMON]\r\nMainForm=30,40,700,500,0,180,0\r\n");
+  TMainForm& form = Show();
+  form.cbAutoWrite->setChecked(true);
+  ASSERT_TRUE(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
+  EXPECT_EQ(ReadIni().ReadString("COMMON", "MainForm"), "30,40,700,500,1,180,0");
+
+  WriteIni("[COMMON]\r\nMainForm=changed by hand\r\n");
+  form.cbAutoWrite->setChecked(false);
+  Close();
+  EXPECT_EQ(ReadIni().ReadString("COMMON", "MainForm"), "changed by hand");
+}
+
 TEST_F(MainFormTest, RecentFilesInFileOrderAndWrittenBackExactly) {
   WriteIni("[FILES]\r\n0=C:\\a.eraw\r\n1=\r\n2=C:\\c.eraw\r\n");
   TMainForm& form = Show({"externfirmware"});

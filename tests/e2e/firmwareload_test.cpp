@@ -1,6 +1,9 @@
 // The firmware image as the window loads and shows it: the built-in image at start-up,
 // packed files through "Прочитать", the recent-file list, and damaged files refused.
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QTimer>
 
 #include "e2efixture.h"
 #include "packer.h"
@@ -113,4 +116,25 @@ TEST_F(FirmwareLoadTest, DamagedFilesAreRefusedAndTheLabelsKeepTheirTexts) {
   EXPECT_EQ(Lines().mid(before),
             QStringList({kNone + "Загрузка прошивки: Файл " + Dir.filePath("missing.eraw") + " не найден",
                          kNone + "Ошибка загрузки прошивки"}));
+}
+
+// The file dialog answers with '/'; on Windows the box, the log and the recent list show
+// '\\' as for a file named on the command line, so the two are one entry of the list.
+TEST_F(FirmwareLoadTest, FileChosenWithTheDialogIsShownWithTheSystemsSeparators) {
+  const QString path = WriteFile("chosen.eraw", Packed("ZEPH-3.1", "05.06.2023 07:08:09", 2));
+  const QString native = QDir::toNativeSeparators(path);
+  Start({"externfirmware"});
+  Form->SetFileBoxText(native);
+  Form->btnFwLoad->click();
+  QFileDialog& dialog = Form->OpenDialog1();
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  QTimer::singleShot(0, &dialog, [&dialog, path] {
+    dialog.selectFile(path);
+    QMetaObject::invokeMethod(&dialog, "accept");  // as the dialog's own button does
+  });
+  const qsizetype before = Lines().size();
+  Form->btnFwOpen->click();
+  EXPECT_EQ(Form->FileBoxText(), native);
+  EXPECT_TRUE(Lines().mid(before).contains(kNone + "Загружена прошивка из файла \"" + native + "\""));
+  EXPECT_EQ(Items(), QStringList({native}));
 }
