@@ -8,13 +8,11 @@
 // machine does not decide it); the memory the run has kept per line (the pane keeps
 // every line; the file's bytes are on disk).
 #include <QApplication>
-#include <QFile>
 #include <atomic>
-#include <ctime>
 #include <cstdlib>
-#include <malloc.h>
 #include <thread>
 
+#include "benchplatform.h"
 #include "benchreport.h"
 #include "benchwindow.h"
 #include "devices/handover.h"
@@ -27,26 +25,6 @@ constexpr int kWorkers = 4;
 constexpr double kGoalLinesPerSecond = 50000;
 constexpr double kGoalCostRatio = 1.5;
 constexpr double kGoalBytesPerLine = 250;
-
-// Heap in use on the main thread's arena, where the pane keeps its lines.
-double HeapInUse() {
-  const struct mallinfo2 info = mallinfo2();
-  return static_cast<double>(info.uordblks + info.hblkhd);
-}
-
-double ResidentBytes() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toDouble() * 1024;
-  return 0;
-}
-
-double MainThreadCpuMs() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
 
 // Microseconds a line costs the main thread: rounds of lines logged directly, each round
 // painted; the cheapest round counts.
@@ -119,7 +97,7 @@ int main(int argc, char** argv) {
   window->FlushLog();
   QCoreApplication::processEvents();
   const double firstUs = DirectLineCostUs(window);
-  malloc_trim(0);
+  TrimHeap();
   const double heapBefore = HeapInUse();
   const double residentBefore = ResidentBytes();
 
@@ -147,7 +125,7 @@ int main(int argc, char** argv) {
   window->FlushLog();
   QCoreApplication::processEvents();
   const double elapsedMs = BenchNowMs() - start;
-  malloc_trim(0);
+  TrimHeap();
   const double heapPerLine = (HeapInUse() - heapBefore) / static_cast<double>(total);
   const double residentPerLine = (ResidentBytes() - residentBefore) / static_cast<double>(total);
   const double lastUs = DirectLineCostUs(window);

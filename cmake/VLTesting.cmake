@@ -1,9 +1,14 @@
-# vl_add_gtest(<name> SOURCES <files...> LIBS <targets...> [QT])
+# vl_add_gtest(<name> SOURCES <files...> LIBS <targets...> [QT] [LOCK <resource>]
+#              [PLATFORM <toolkit platform>])
 # One GoogleTest binary; it links the libraries under test and lists none of their sources.
 # With QT the binary gets tests/support/qtestmain.cpp as its main, which makes a
-# QApplication on the offscreen platform.
+# QApplication on the offscreen platform, or on PLATFORM. LOCK names a resource that no two of the tests
+# holding it use at once.
 function(vl_add_gtest name)
-  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "LOCK;PLATFORM" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_PLATFORM)
+    set(ARG_PLATFORM offscreen)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   if(ARG_QT)
     target_link_libraries(${name} PRIVATE vl_testsupport_qt GTest::gtest GTest::gmock ${ARG_LIBS})
@@ -11,6 +16,16 @@ function(vl_add_gtest name)
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main ${ARG_LIBS})
   endif()
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
+  set(properties ENVIRONMENT "QT_QPA_PLATFORM=${ARG_PLATFORM};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
+  if(ARG_LOCK)
+    list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
+  endif()
+  # A cross build lists its tests when CTest runs, through the emulator, rather than
+  # while building.
+  set(mode POST_BUILD)
+  if(CMAKE_CROSSCOMPILING)
+    set(mode PRE_TEST)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE ${mode}
+    PROPERTIES ${properties})
 endfunction()

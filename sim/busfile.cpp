@@ -1,10 +1,5 @@
 #include "sim/busfile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -243,34 +238,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return content.str();
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view content) {
-  const std::string temporary = path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    if (!out.flush()) return false;
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
 std::string FlashFilePath(const std::string& busPath, const std::string& deviceName) {
   return busPath + "." + deviceName + ".flash";
-}
-
-TBusFileLock::TBusFileLock(const std::string& busPath) {
-  if (busPath.empty()) return;
-  Fd = open((busPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (Fd >= 0) {
-    while (flock(Fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-}
-
-TBusFileLock::~TBusFileLock() {
-  if (Fd >= 0) close(Fd);
 }

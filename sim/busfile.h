@@ -2,6 +2,7 @@
 // The bus file: a text file of simulated devices, one "device" line each, fields as
 // key=value pairs (sim/README.md). The running program's bus and vlsimctl both read and
 // write it; writers take the lock file beside it and replace the file by rename.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,10 @@ std::string FormatBusText(const std::vector<TSimDeviceConfig>& devices);
 std::optional<std::string> ReadWholeFile(const std::string& path);
 bool WriteFileAtomically(const std::string& path, std::string_view content);
 
+// Identifies one version of a file without reading it (a replaced file is another file,
+// a rewritten one has another time or size); empty when the file is missing.
+std::string FileVersionSignature(const std::string& path);
+
 // The flash of a device is kept beside the bus file under this name.
 std::string FlashFilePath(const std::string& busPath, const std::string& deviceName);
 
@@ -40,5 +45,5 @@ public:
   TBusFileLock& operator=(const TBusFileLock&) = delete;
 
 private:
-  int Fd = -1;
+  std::intptr_t Handle = -1;  // the open lock file; -1 for none
 };

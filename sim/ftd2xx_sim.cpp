@@ -10,7 +10,7 @@
 #include "link/ftd2xx_p.h"
 #include "sim/simbus.h"
 
-#define FT_EXPORT extern "C" VL_SIM_EXPORT FT_STATUS VL_FTAPI
+#define FT_EXPORT extern "C" VL_STANDIN_EXPORT FT_STATUS VL_FTAPI
 #define COUNT_CALL() TSimBus::Instance().CountCall(__func__)
 
 namespace {

@@ -1,7 +1,5 @@
 #include "sim/simbus.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,15 +19,6 @@ std::uint64_t NowMs() {
 
 std::chrono::steady_clock::time_point TimeOf(std::uint64_t ms) {
   return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms));
-}
-
-// Identifies one version of the file without reading it: a replaced file has a new
-// inode, a rewritten one a new time or size.
-std::string Signature(const std::string& path) {
-  struct stat info{};
-  if (stat(path.c_str(), &info) != 0) return "";
-  return std::to_string(info.st_ino) + ":" + std::to_string(info.st_size) + ":" +
-         std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
 }
 
 }  // namespace
@@ -250,7 +239,7 @@ void TSimBus::SaveFlashLocked(TBusDevice& device) {
 
 void TSimBus::SyncLocked() {
   if (BusPath.empty()) return;
-  const std::string signature = Signature(BusPath);
+  const std::string signature = FileVersionSignature(BusPath);
   if (signature.empty() || signature == FileSignature) return;
   const std::optional<std::string> text = ReadWholeFile(BusPath);
   if (!text) return;
@@ -313,7 +302,7 @@ void TSimBus::WriteFileLocked() {
     std::fprintf(stderr, "vlsim: cannot write %s\n", BusPath.c_str());
     return;
   }
-  FileSignature = Signature(BusPath);
+  FileSignature = FileVersionSignature(BusPath);
   for (const auto& device : Devices) device->FileLine = FormatDeviceLine(device->Device->Config);
   FileNeedsWrite = false;
 }

@@ -22,10 +22,18 @@
 
 class TSimDevice;
 
-#if defined(__GNUC__)
+// VL_SIM_EXPORT marks what the bus library offers its users, VL_STANDIN_EXPORT the
+// driver names of the stand-in libraries. On Windows a DLL that marks nothing exports
+// everything (the bus), and one that marks names exports only those (the stand-ins).
+#if defined(_WIN32)
+#define VL_SIM_EXPORT
+#define VL_STANDIN_EXPORT __declspec(dllexport)
+#elif defined(__GNUC__)
 #define VL_SIM_EXPORT __attribute__((visibility("default")))
+#define VL_STANDIN_EXPORT VL_SIM_EXPORT
 #else
 #define VL_SIM_EXPORT
+#define VL_STANDIN_EXPORT
 #endif
 
 // What a listing shows of one device.

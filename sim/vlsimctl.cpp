@@ -11,6 +11,7 @@
 #include "protocol/firmwareversion.h"
 #include "protocol/sectorlayout.h"
 #include "sim/busfile.h"
+#include "sim/simctlnotify.h"
 
 namespace {
 
@@ -53,17 +54,23 @@ bool SetFields(TSimDeviceConfig& device, const std::vector<std::string>& fields,
 
 // Reads the bus file, applies the edit and writes it back under the bus file's lock, so
 // that the running program's own rewrites are not lost.
+// The change is announced once the lock is free again, so that a program scanning on the
+// announcement does not wait for it.
 int EditBus(const std::string& bus, const std::vector<std::string>& args, TEdit edit) {
-  TBusFileLock lock(bus);
-  const std::optional<std::string> text = ReadWholeFile(bus);
-  std::vector<std::string> errors;
-  std::vector<TSimDeviceConfig> devices = text ? ParseBusText(*text, &errors) : std::vector<TSimDeviceConfig>{};
-  for (const std::string& error : errors) std::fprintf(stderr, "vlsimctl: %s\n", error.c_str());
-  if (!edit(devices, args)) return 1;
-  if (!WriteFileAtomically(bus, FormatBusText(devices))) {
-    std::fprintf(stderr, "vlsimctl: cannot write %s\n", bus.c_str());
-    return 1;
+  {
+    TBusFileLock lock(bus);
+    const std::optional<std::string> text = ReadWholeFile(bus);
+    std::vector<std::string> errors;
+    std::vector<TSimDeviceConfig> devices =
+        text ? ParseBusText(*text, &errors) : std::vector<TSimDeviceConfig>{};
+    for (const std::string& error : errors) std::fprintf(stderr, "vlsimctl: %s\n", error.c_str());
+    if (!edit(devices, args)) return 1;
+    if (!WriteFileAtomically(bus, FormatBusText(devices))) {
+      std::fprintf(stderr, "vlsimctl: cannot write %s\n", bus.c_str());
+      return 1;
+    }
   }
+  AnnounceBusChange();
   return 0;
 }
 

@@ -10,7 +10,7 @@
 #include "link/vlusb_p.h"
 #include "sim/simbus.h"
 
-#define QN_EXPORT extern "C" VL_SIM_EXPORT QN_STATUS VL_QNAPI
+#define QN_EXPORT extern "C" VL_STANDIN_EXPORT QN_STATUS VL_QNAPI
 #define COUNT_CALL() TSimBus::Instance().CountCall(__func__)
 
 namespace {

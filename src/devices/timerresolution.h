@@ -11,6 +11,9 @@ public:
   TTimerResolution(const TTimerResolution&) = delete;
   TTimerResolution& operator=(const TTimerResolution&) = delete;
 
+  // How many holders have the raised resolution granted by the system right now.
+  static int Held();
+
 private:
   bool Raised = false;
 };

@@ -1,10 +1,8 @@
-#include "devices/timerresolution.h"
+#include "devices/timerresolution_p.h"
 
 #include <windows.h>
 #include <timeapi.h>
 
-TTimerResolution::TTimerResolution() : Raised(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+bool RaiseTimerResolution() { return timeBeginPeriod(1) == TIMERR_NOERROR; }
 
-TTimerResolution::~TTimerResolution() {
-  if (Raised) timeEndPeriod(1);
-}
+void LowerTimerResolution() { timeEndPeriod(1); }

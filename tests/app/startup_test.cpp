@@ -18,12 +18,36 @@ protected:
   void SetUp() override {
     ASSERT_TRUE(Dir.isValid());
     // A copy of its own: the program writes its settings beside itself.
-    Program = Dir.filePath("VLFWLoader");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(VL_LOADER_PATH), Program));
+    const QFileInfo built(QStringLiteral(VL_LOADER_PATH));
+    Program = Dir.filePath(built.fileName());
+    ASSERT_TRUE(QFile::copy(built.filePath(), Program));
+    CopyRuntime(built.dir());
     ASSERT_TRUE(QDir().mkpath(Dir.filePath("tmp")));
     CopyDriver(QStringLiteral(VL_SIMBUS_PATH));
     CopyDriver(QStringLiteral(VL_FTDI_STANDIN));
     CopyDriver(QStringLiteral(VL_QN_STANDIN));
+  }
+
+  // What the program loads beside itself on Windows: the toolkit's and the compiler's
+  // libraries and the toolkit's plugins (the driver libraries are copied on their own).
+  void CopyRuntime(const QDir& built) {
+#ifdef Q_OS_WIN
+    const QStringList drivers = {QFileInfo(QStringLiteral(VL_SIMBUS_PATH)).fileName(),
+                                 QFileInfo(QStringLiteral(VL_FTDI_STANDIN)).fileName(),
+                                 QFileInfo(QStringLiteral(VL_QN_STANDIN)).fileName()};
+    for (const QString& name : built.entryList({QStringLiteral("*.dll")}, QDir::Files))
+      if (!drivers.contains(name)) {
+        ASSERT_TRUE(QFile::copy(built.filePath(name), Dir.filePath(name)));
+      }
+    for (const QString& kind : {QStringLiteral("platforms"), QStringLiteral("styles")}) {
+      ASSERT_TRUE(QDir(Dir.path()).mkpath(kind));
+      const QDir plugins(built.filePath(kind));
+      for (const QString& name : plugins.entryList({QStringLiteral("*.dll")}, QDir::Files))
+        ASSERT_TRUE(QFile::copy(plugins.filePath(name), Dir.filePath(kind + u'/' + name)));
+    }
+#else
+    (void)built;
+#endif
   }
 
   // The stand-in driver libraries go beside the program, as real ones are installed.

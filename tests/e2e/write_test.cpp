@@ -6,6 +6,7 @@
 #include "packer.h"
 #include "protocol/frame.h"
 #include "resources/builtinimage.h"
+#include "devices/timerresolution.h"
 
 namespace {
 
@@ -218,4 +219,20 @@ TEST_F(WriteTest, ClosingTheWindowDuringWritesStopsThemWithFrame12) {
     EXPECT_EQ(Bus.FramesReceived(name, frame::cmdCloseSuccess), 0u) << name;
     EXPECT_FALSE(Bus.IsOpen(name)) << name;
   }
+}
+
+// The 1 ms timer resolution is held while a device is written (and released after), so
+// that the channel's 1 ms pauses last 1 ms on Windows rather than a timer tick of 15.6.
+TEST_F(WriteTest, TimerResolutionIsHeldWhileWritingAndReleasedAfter) {
+  TSimDeviceConfig slow = Device("d", saQn, "5500260");
+  slow.EraseMsPerSector = 20;
+  Bus.Add(slow);
+  Start();
+  WaitForScan(1);
+  EXPECT_TRUE(WaitUntil([] { return TTimerResolution::Held() == 0; }));  // the scan's is gone
+  Click(5500260);
+  EXPECT_TRUE(WaitUntil([] { return TTimerResolution::Held() >= 1; }));
+  ASSERT_TRUE(WaitForWrites());
+  EXPECT_EQ(Status(5500260), "Обновление прошивки завершено успешно");
+  EXPECT_TRUE(WaitUntil([] { return TTimerResolution::Held() == 0; }));
 }

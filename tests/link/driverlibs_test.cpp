@@ -1,9 +1,9 @@
 #include "link/driverlibs.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "link/driverlibs_p.h"
+#include "support/testplatform.h"
 
 namespace {
 
@@ -15,11 +15,7 @@ int Resolved(const TApi& api) {
   return count;
 }
 
-bool StillLoaded(const char* path) {
-  void* handle = dlopen(path, RTLD_NOW | RTLD_NOLOAD);
-  if (handle) dlclose(handle);
-  return handle != nullptr;
-}
+bool StillLoaded(const char* path) { return LibraryStillLoaded(path); }
 
 }  // namespace
 

@@ -4,10 +4,10 @@
 // nothing.
 #include <QDir>
 #include <QFile>
-#include <sys/stat.h>
 
 #include "protocol/frame.h"
 #include "reliabilityfixture.h"
+#include "support/testplatform.h"
 
 namespace {
 
@@ -128,12 +128,14 @@ TEST_F(BadInput, FirmwareFilesThatAreNoImageFailTheWriteWithCode1) {
       {"missing", [this] { return Dir.filePath("gone.eraw"); }, nullptr},
       // Neither may hang the window: a pipe would wait for a writer, the device never ends.
       {"named pipe", [this] {
-         EXPECT_EQ(mkfifo(Dir.filePath("pipe.eraw").toLocal8Bit().constData(), 0600), 0);
-         return Dir.filePath("pipe.eraw");
+         const std::string pipe = MakeNamedPipe(Dir.path().toStdString());
+         EXPECT_FALSE(pipe.empty());
+         return QString::fromStdString(pipe);
        }, nullptr},
       {"endless device", [this] {
-         EXPECT_TRUE(QFile::link("/dev/zero", Dir.filePath("zero.eraw")));
-         return Dir.filePath("zero.eraw");
+         const std::string device = MakeEndlessDevicePath(Dir.path().toStdString());
+         EXPECT_FALSE(device.empty());
+         return QString::fromStdString(device);
        }, nullptr},
       {"truncated", [this] {
          const QString path = PackFile(GenerateCodePayload(8, 1), "cueraw");

@@ -1,0 +1,3 @@
+#include "sim/simctlnotify.h"
+
+void AnnounceBusChange() {}
