@@ -16,9 +16,16 @@ function(vl_add_gtest name)
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main ${ARG_LIBS})
   endif()
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  set(properties ENVIRONMENT "QT_QPA_PLATFORM=${ARG_PLATFORM};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
+  # The test discovery writes every list item as a value of its own: the lock goes first,
+  # so that the items of ENVIRONMENT do not swallow it.
+  set(properties)
   if(ARG_LOCK)
     list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
+  endif()
+  if(WIN32)
+    list(APPEND properties ENVIRONMENT "QT_QPA_PLATFORM=${ARG_PLATFORM}")
+  else()
+    list(APPEND properties ENVIRONMENT "QT_QPA_PLATFORM=${ARG_PLATFORM};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
   endif()
   # A cross build lists its tests when CTest runs, through the emulator, rather than
   # while building.

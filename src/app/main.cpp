@@ -20,7 +20,7 @@ const QString kCaption = QStringLiteral("Обновление прошивки �
 // The message goes to the error stream as well, for runs without a screen; a message
 // box is shown only where a user can see and close it.
 void ShowStartupError(const QString& text) {
-  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
   const QString platform = QGuiApplication::platformName();
   if (platform == u"offscreen" || platform == u"minimal") return;
   QMessageBox::critical(nullptr, kCaption, text);

@@ -135,7 +135,7 @@ void TMainForm::ShowStartupMessage(const QString& text) {
   // Where nobody could see or close a message box, the message goes to the error stream.
   const QString platform = QGuiApplication::platformName();
   if (platform == u"offscreen" || platform == u"minimal") {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     return;
   }
   QMessageBox::critical(this, QStringLiteral("Velmarkon Firmware Loader"), text);

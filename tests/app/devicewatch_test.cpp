@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 // The simulator rewrites its bus file by writing a new file and renaming it over the
@@ -14,9 +17,10 @@ void ReplaceFile(const QString& path, const QByteArray& content) {
   ASSERT_TRUE(next.open(QIODevice::WriteOnly));
   next.write(content);
   next.close();
-  ASSERT_EQ(std::rename(QFile::encodeName(path + ".new").constData(),
-                        QFile::encodeName(path).constData()),
-            0);
+  std::error_code error;
+  std::filesystem::rename(QFile::encodeName(path + ".new").toStdString(),
+                          QFile::encodeName(path).toStdString(), error);
+  ASSERT_FALSE(error) << error.message();
 }
 
 bool WaitForChange(QSignalSpy& spy) {

@@ -5,6 +5,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "support/testplatform.h"
+
 #include "app/logfile.h"
 #include "app/logline.h"
 #include "app/qtprint.h"
@@ -94,13 +96,7 @@ TEST_F(LogFileTest, RemovedDirectoryIsMadeAgain) {
 
 // Whether this process holds a descriptor of the file, deleted or not.
 bool HeldOpen(const QString& path) {
-  const QString target = QFileInfo(path).absoluteFilePath();
-  const QDir fds(QStringLiteral("/proc/self/fd"));
-  for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
-    if (const QString held = QFile::symLinkTarget(fds.filePath(fd));
-        held == target || held == target + " (deleted)")
-      return true;
-  return false;
+  return FileHeldOpenHere(QFileInfo(path).absoluteFilePath().toStdString());
 }
 
 // The file is kept open between lines only for a short while: a file deleted or renamed

@@ -66,6 +66,8 @@ protected:
     env.insert("TMPDIR", Dir.filePath("tmp"));
     env.insert("XDG_DATA_HOME", Dir.filePath("userdata"));
     env.insert("QT_LOGGING_RULES", "vl.*.info=true");
+    // A Windows program without a console logs to the debugger unless told otherwise.
+    env.insert("QT_FORCE_STDERR_LOGGING", "1");
     env.remove("VL_SIM_BUS");
     return env;
   }
@@ -129,7 +131,7 @@ TEST_F(StartupTest, ChangedProgramIsRefused) {
   Start(process);
   ASSERT_TRUE(process.waitForFinished(kWaitMs));
   EXPECT_NE(process.exitCode(), 0);
-  EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError())
+  EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError())
                   .contains(QStringLiteral("Файл программы повреждён или изменён")));
   // It stopped before the window: no settings were written.
   EXPECT_FALSE(QFile::exists(Dir.filePath("VLFWLoader.ini")));
@@ -221,7 +223,7 @@ TEST_F(StartupTest, MissingDriverLibrariesAreReported) {
       EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     }
     output += process.readAllStandardError();
-    const QString text = QString::fromLocal8Bit(output);
+    const QString text = QString::fromUtf8(output);
     qsizetype at = 0;
     for (const QString& message : c.messages) {
       const qsizetype found = text.indexOf(message, at);

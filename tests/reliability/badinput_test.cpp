@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "app/appdirs.h"
 #include "protocol/frame.h"
 #include "reliabilityfixture.h"
 #include "support/testplatform.h"
@@ -55,7 +56,8 @@ TEST_F(BadInput, SettingsFilesThatMakeNoSenseAreReportedAndLeaveTheDesignedWindo
     const QStringList said = Form->reLog->toPlainText().split(u'\n').filter(kAboutWindowSettings);
     ASSERT_EQ(said.size(), 1) << Form->reLog->toPlainText().toStdString();
     EXPECT_TRUE(said[0].contains(c.said)) << said[0].toStdString();
-    EXPECT_TRUE(said[0].contains(Dir.filePath("VLFWLoader.ini"))) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains(QDir::toNativeSeparators(Dir.filePath("VLFWLoader.ini"))))
+        << said[0].toStdString();
     for (const QChar ch : said[0])
       EXPECT_TRUE(ch == u'\t' || ch.category() != QChar::Other_Control) << said[0].toStdString();
     CloseAndCheckNothingLeft();
@@ -79,9 +81,17 @@ TEST_F(BadInput, SettingsFilesThatMakeNoSenseAreReportedAndLeaveTheDesignedWindo
 TEST_F(BadInput, LogDirectoryThatCannotBeMadeIsReportedAndKeepsThePaneGoing) {
   for (const bool fallbackBlocked : {false, true}) {
     SCOPED_TRACE(fallbackBlocked ? "fallback blocked" : "fallback usable");
-    QDir(Dir.filePath("userdata")).removeRecursively();
-    QFile::remove(Dir.filePath("userdata"));
-    if (fallbackBlocked) WriteFile("userdata", "a file where the data directory should be");
+    // The user's data directory is the fixture's own where the system lets it be moved
+    // (not on Windows).
+    const QString userDir = UserDataDirectory().chopped(1);
+    QDir(userDir).removeRecursively();
+    QFile::remove(userDir);
+    if (fallbackBlocked) {
+      ASSERT_TRUE(QDir().mkpath(QFileInfo(userDir).absolutePath()));
+      QFile blocker(userDir);
+      ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+      blocker.write("a file where the data directory should be");
+    }
     WriteFile("Logs", "a file where the directory should be");
     WriteFile("VLFWLoader.ini", "[COMMON]\nMainForm=0,0,800,600,0,165,1\n");
     Bus.Clear();
@@ -91,12 +101,14 @@ TEST_F(BadInput, LogDirectoryThatCannotBeMadeIsReportedAndKeepsThePaneGoing) {
     EXPECT_TRUE(Form->cbWritelogToFile->isChecked());
     EXPECT_TRUE(Logged(DevPrefix(5) + "Прибор подключен"));
     const QStringList pane = Form->reLog->toPlainText().split(u'\n');
-    const QString fallback = Dir.filePath("userdata") + "/" + QCoreApplication::applicationName() + "/Logs/";
+    const QString fallback = userDir + "/Logs/";
     if (fallbackBlocked) {
       EXPECT_EQ(pane.filter("Не удаётся записать лог").size(), 1) << pane.join('\n').toStdString();
-      EXPECT_TRUE(pane.contains(kNoDevPrefix + "Не удаётся записать лог в " + Dir.path() + "/Logs/"));
+      EXPECT_TRUE(pane.contains(kNoDevPrefix + "Не удаётся записать лог в " +
+                                QDir::toNativeSeparators(Dir.path() + "/Logs/")));
     } else {
-      EXPECT_TRUE(pane.contains(kNoDevPrefix + "Лог записывается в каталог " + fallback))
+      EXPECT_TRUE(pane.contains(kNoDevPrefix + "Лог записывается в каталог " +
+                                QDir::toNativeSeparators(fallback)))
           << pane.join('\n').toStdString();
       EXPECT_TRUE(pane.filter("Не удаётся записать лог").isEmpty());
     }
@@ -111,6 +123,7 @@ TEST_F(BadInput, LogDirectoryThatCannotBeMadeIsReportedAndKeepsThePaneGoing) {
       EXPECT_TRUE(file.readAll().contains("\t\xcf\xf0\xe8\xe1\xee\xf0       5\t\xcf\xf0\xe8\xe1\xee\xf0 \xef\xee\xe4\xea\xeb\xfe\xf7\xe5\xed"));
     }
     QFile::remove(Dir.filePath("Logs"));
+    QFile::remove(userDir);  // the blocker, where the directory must be again
   }
 }
 

@@ -14,3 +14,6 @@ std::string MakeNamedPipe(const std::string& directory);
 // A name in directory whose reading never ends: a link to /dev/zero on Linux, the
 // console's input device on Windows.
 std::string MakeEndlessDevicePath(const std::string& directory);
+
+// Whether this process holds the file open (a file deleted while open counts).
+bool FileHeldOpenHere(const std::string& path);

@@ -1,6 +1,7 @@
 #include "support/testplatform.h"
 
 #include <dlfcn.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,4 +21,17 @@ std::string MakeNamedPipe(const std::string& directory) {
 std::string MakeEndlessDevicePath(const std::string& directory) {
   const std::string path = directory + "/zero.eraw";
   return symlink("/dev/zero", path.c_str()) == 0 ? path : std::string();
+}
+
+bool FileHeldOpenHere(const std::string& path) {
+  const std::string fds = "/proc/self/fd";
+  for (int fd = 0; fd < 4096; ++fd) {
+    char target[PATH_MAX] = {};
+    const std::string link = fds + "/" + std::to_string(fd);
+    const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+    if (length <= 0) continue;
+    const std::string held(target, static_cast<std::size_t>(length));
+    if (held == path || held == path + " (deleted)") return true;
+  }
+  return false;
 }

@@ -19,3 +19,16 @@ std::string MakeNamedPipe(const std::string&) {
 }
 
 std::string MakeEndlessDevicePath(const std::string&) { return "CONIN$"; }
+
+// Opening it with no sharing fails while any handle is open, ours included; a file
+// deleted while open cannot be opened at all until its last handle is closed.
+bool FileHeldOpenHere(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return false;
+  }
+  const DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
