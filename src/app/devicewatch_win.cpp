@@ -1,43 +1,51 @@
 #include "app/devicewatch_p.h"
 
-#include <QAbstractNativeEventFilter>
-#include <QCoreApplication>
 #include <windows.h>
 
 namespace {
 
-// Every top-level window receives WM_DEVICECHANGE; the filter sees the messages of all
-// the program's windows. The toolkit builds the message it hands the filter itself and
-// leaves its time unset, so two notifications cannot be told from one by their fields:
-// each is passed on, and a burst restarts the device timer a few times, which is harmless.
-class TDeviceChangeFilter final : public TDeviceWatch::TSystemSource,
-                                  public QAbstractNativeEventFilter {
-public:
-  explicit TDeviceChangeFilter(TDeviceWatch& watch) : Watch(watch) {
-    QCoreApplication::instance()->installNativeEventFilter(this);
-  }
-  ~TDeviceChangeFilter() override {
-    if (QCoreApplication::instance())
-      QCoreApplication::instance()->removeNativeEventFilter(this);
-  }
+constexpr char kWindowClass[] = "VLDeviceWatch";
 
-  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-    if (eventType != "windows_generic_MSG") return false;
-    const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message != WM_DEVICECHANGE) return false;
-    // Only one window of ours should pass the message on: the first top-level one that
-    // receives it (the window carrying the taskbar button).
-    if (GetAncestor(msg->hwnd, GA_ROOT) != msg->hwnd) return false;
-    emit Watch.DeviceChange(static_cast<int>(msg->wParam));
-    return false;  // the toolkit's own handling goes on
+// The system sends WM_DEVICECHANGE to every top-level window, hidden ones included, but
+// not to message-only windows. A hidden top-level window of our own receives it whatever
+// the toolkit's platform draws with, and on the main thread, whose event loop handles
+// its messages. (A native event filter of the toolkit did not see the broadcast under
+// Wine.)
+class TDeviceChangeWindow final : public TDeviceWatch::TSystemSource {
+public:
+  explicit TDeviceChangeWindow(TDeviceWatch& watch) : Watch(watch) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kWindowClass;
+    if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return;
+    Window = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                             nullptr, instance, nullptr);
+    if (Window) SetWindowLongPtrA(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
+  ~TDeviceChangeWindow() override {
+    if (Window) DestroyWindow(Window);
+  }
+  TDeviceChangeWindow(const TDeviceChangeWindow&) = delete;
+  TDeviceChangeWindow& operator=(const TDeviceChangeWindow&) = delete;
 
 private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<TDeviceChangeWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self && message == WM_DEVICECHANGE) {
+      emit self->Watch.DeviceChange(static_cast<int>(wParam));
+      return TRUE;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+
   TDeviceWatch& Watch;
+  HWND Window = nullptr;
 };
 
 }  // namespace
 
 std::unique_ptr<TDeviceWatch::TSystemSource> StartSystemDeviceSource(TDeviceWatch& watch) {
-  return std::make_unique<TDeviceChangeFilter>(watch);
+  return std::make_unique<TDeviceChangeWindow>(watch);
 }

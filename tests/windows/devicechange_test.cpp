@@ -38,8 +38,6 @@ protected:
 };
 
 TEST_F(DeviceChangeBroadcast, ReachesTheWatchForPlugAndUnplugAlike) {
-  QWidget window;  // a top-level window of the toolkit: the notification's receiver
-  window.show();
   TDeviceWatch watch{QString()};  // the system's notifications only
   QSignalSpy spy(&watch, &TDeviceWatch::DeviceChange);
 
