@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The installer under Wine, as a user would run it: installed silently into Program Files
-# of a fresh prefix, the installed program started (with no driver library beside it, it
-# says so and ends by itself, writing its settings), then uninstalled.
-#   installer_test.sh SETUP.EXE WINE-RUN PREFIX
+# of a fresh prefix, the installed program started beside the simulator's stand-in driver
+# libraries (the installer ships none) and closed as a user closes it, then uninstalled.
+#   installer_test.sh SETUP.EXE WINE-RUN PREFIX STAND-IN-DIR
 set -euo pipefail
-setup="$1" run="$2"
+setup="$1" run="$2" standins="$4"
 export VL_WINEPREFIX="$3"
 rm -rf "$VL_WINEPREFIX" "$VL_WINEPREFIX.lock"
 fail() { echo "FAILED: $*"; exit 1; }
@@ -20,7 +20,15 @@ for name in ftd2xx.dll VLUSB.dll libvlsimbus.dll Qt6Test.dll; do
 done
 find "$drive" -path '*Start Menu*' -iname '*.lnk' | grep -q . || fail "no Start-menu shortcut"
 
-QT_QPA_PLATFORM=offscreen timeout 120 "$run" "$program" || true
+drivers=(ftd2xx.dll VLUSB.dll libvlsimbus.dll)
+for name in "${drivers[@]}"; do cp "$standins/$name" "$folder/"; done
+QT_QPA_PLATFORM=windows "$run" "$program" &
+pid=$!
+sleep 8
+"$run" taskkill /im VLFWLoader.exe >/dev/null 2>&1 || true   # a request to close, not a kill
+for _ in $(seq 1 150); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+if kill -0 "$pid" 2>/dev/null; then kill "$pid"; fail "the installed program did not close"; fi
+for name in "${drivers[@]}"; do rm -f "$folder/$name"; done
 settings=$(find "$drive/users" -ipath '*/VLFWLoader/VLFWLoader.ini' | head -n 1)
 [ -n "$settings" ] || fail "the installed program wrote no settings in the user's data folder"
 echo "settings written to ${settings#$drive/}"
