@@ -16,6 +16,7 @@
 #include "app/mainform.h"
 #include "devices/fwloaderdevgroup.h"
 #include "sim/simbus.h"
+#include "support/formcontrols.h"
 
 // The platform is chosen before the application exists, unless the caller chose one.
 inline void UseOffscreenPlatform() {
@@ -72,22 +73,20 @@ public:
     Form = std::make_unique<TMainForm>(std::move(setup));
     Form->resize(800, 600);
     Form->show();
-    Form->cbWritelogToFile->setChecked(true);
+    TFormControls(*Form).cbWritelogToFile->setChecked(true);
   }
 
   TMainForm& operator*() { return *Form; }
   TMainForm* operator->() { return Form.get(); }
 
   void WaitForScan(std::size_t devices) {
-    RunUntil([&] { return !Form->ScanRunning() && !Form->DevTimer->isActive() &&
-                          Form->DevList.size() == devices; });
+    RunUntil([&] { return !Form->Controller().ScanRunning() && !Form->Controller().ScanTimer().isActive() &&
+                          Form->Controller().Devices().size() == devices; });
   }
   void Notify() { Form->OnDeviceChange(TMainForm::kDevNodesChanged); }
 
   TFWLoaderDevGroup* Panel(std::int32_t serial) {
-    for (auto& device : Form->DevList)
-      if (device->SerialNumber == serial) return TMainForm::PanelOf(*device);
-    return nullptr;
+    return Form->PanelOf(Form->Controller().DeviceBySerial(serial));
   }
 
   QTemporaryDir Dir;

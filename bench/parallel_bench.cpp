@@ -8,6 +8,7 @@
 #include "benchreport.h"
 #include "benchwindow.h"
 #include "protocol/frame.h"
+#include "support/formcontrols.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ TRun WriteDevices(TBenchWindow& window, int count) {
   window.Notify();
 
   TRun run;
-  RunUntil([&] { return window->WritesRunning() > 0; });
+  RunUntil([&] { return window->Controller().WritesRunning() > 0; });
   const double start = BenchNowMs();
   double lastTick = start;
   QTimer ticker;
@@ -41,7 +42,7 @@ TRun WriteDevices(TBenchWindow& window, int count) {
     lastTick = now;
   });
   ticker.start(10);
-  RunUntil([&] { return window->WritesRunning() == 0 && !window->ScanRunning(); });
+  RunUntil([&] { return window->Controller().WritesRunning() == 0 && !window->Controller().ScanRunning(); });
   run.WallMs = BenchNowMs() - start;
   ticker.stop();
 
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
 
   TBenchWindow window;
   window.WaitForScan(0);
-  window->cbAutoWrite->setChecked(true);
+  TFormControls(*window).cbAutoWrite->setChecked(true);
 
   double oneMs = 0;
   TRun sixteen;

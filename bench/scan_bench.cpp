@@ -39,7 +39,7 @@ double BareIdentityMs(const std::string& serial) {
 void Settle(TBenchWindow& window) {
   const double until = BenchNowMs() + 300;
   RunUntil([&] {
-    return BenchNowMs() > until && !window->DevTimer->isActive() && !window->ScanRunning();
+    return BenchNowMs() > until && !window->Controller().ScanTimer().isActive() && !window->Controller().ScanRunning();
   });
 }
 

@@ -5,6 +5,7 @@
 // The single-instance lock is left out: it is one lock file and one local socket, and
 // taking it here would turn away a copy of the program that a test runs meanwhile.
 //   startup_loader <program directory for settings and logs>
+#include <QLabel>
 #include <QDir>
 
 #include "app/programstart.h"
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
   // Where the time goes, for the closing note; the benchmark reads only "shown".
   std::printf("phases: main %.1f, application %.1f, window built and seal checked %.1f, "
               "shown %.1f ms\n", atMain, atApplication, atWindow, MsSinceSpawn());
-  if (!start.Window->BuiltInLoaded || !FtdiDriverLoaded() || !QnDriverLoaded()) {
+  if (start.Window->findChild<QLabel*>("lblFileVer")->text() == QStringLiteral("Неизвестна") || !FtdiDriverLoaded() || !QnDriverLoaded()) {
     std::fprintf(stderr, "startup_loader: the image or a driver library did not load\n");
     return 1;
   }

@@ -22,7 +22,7 @@ double LoaderWriteMs(TBenchWindow& window, const std::string& name, std::int32_t
   const std::uint32_t closedBefore = bus.FramesReceived(name, frame::cmdCloseSuccess);
   const double start = BenchNowMs();
   window.Panel(serial)->btnWrite->click();
-  RunUntil([&] { return window->WritesRunning() == 0; });
+  RunUntil([&] { return window->Controller().WritesRunning() == 0; });
   const double elapsed = BenchNowMs() - start;
   return bus.FramesReceived(name, frame::cmdCloseSuccess) == closedBefore + 1 ? elapsed : -1;
 }

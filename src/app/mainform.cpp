@@ -45,13 +45,13 @@ TMainForm::TMainForm(TMainFormSetup setup, QWidget* parent)
     if (!checked) LogFile.Close();
   });
 
+  Devices = std::make_unique<TDeviceController>(*this, static_cast<TImageProvider&>(*this));
+  ConnectController();
   DeviceWatch = std::make_unique<TDeviceWatch>(Setup.SimBusPath);
   connect(DeviceWatch.get(), &TDeviceWatch::DeviceChange, this, &TMainForm::OnDeviceChange);
-  connect(DevTimer, &QTimer::timeout, this, &TMainForm::DevTimerTimer);
   connect(btnFwOpen, &QPushButton::clicked, this, &TMainForm::btnFwOpenClick);
   connect(btnFwLoad, &QPushButton::clicked, this, &TMainForm::btnFwLoadClick);
   connect(qApp, &QCoreApplication::aboutToQuit, this, &TMainForm::WriteSettingsOnce);
-  DevTimer->start();
 }
 
 TMainForm::~TMainForm() { FormDestroy(); }
@@ -83,6 +83,8 @@ void TMainForm::FormShow() {
   LoadFirmwareAtStartup();
   edFWFile->view()->setMinimumWidth(qMax(kFileListMinWidth, edFWFile->width()));
   LoadDriverLibraries();
+  // Only now: a scan before the libraries are loaded would find none of their devices.
+  Devices->Start();
   if (!ExternalFirmware) SetFileBoxText(QString());
   edFWFile->setVisible(ExternalFirmware);
   btnFwOpen->setVisible(ExternalFirmware);
@@ -91,10 +93,8 @@ void TMainForm::FormShow() {
 
 void TMainForm::FormDestroy() {
   WriteSettingsOnce();
-  StopWorkers();
-  DevTimer->stop();
-  std::lock_guard lock(DevListLock);
-  DestroyDeviceEntries();
+  Devices->Shutdown();
+  Panels.clear();
 }
 
 void TMainForm::WriteSettingsOnce() {
@@ -104,20 +104,12 @@ void TMainForm::WriteSettingsOnce() {
   WriteSettings();
 }
 
-void TMainForm::DestroyDeviceEntries() {
-  for (std::unique_ptr<TDevEntry>& entry : DevList) {
-    CloseDeviceChannel(*entry);
-    entry.reset();  // the record takes its panel with it
-  }
-  DevList.clear();
-}
-
 // A missing library is reported and the program runs on with the other kind of adapter;
 // with both missing there is nothing to do, and the window closes.
 void TMainForm::LoadDriverLibraries() {
-  const bool ftdi = LoadFtdiDriver() != nullptr;
+  const bool ftdi = Setup.LoadFtdi ? Setup.LoadFtdi() : LoadFtdiDriver() != nullptr;
   if (!ftdi) ShowStartupMessage(QStringLiteral("Драйвер устройств FTDI не установлен."));
-  const bool qn = LoadQnDriver() != nullptr;
+  const bool qn = Setup.LoadQn ? Setup.LoadQn() : LoadQnDriver() != nullptr;
   if (!qn) ShowStartupMessage(QStringLiteral("Драйвер устройств QN не установлен."));
   if (!ftdi && !qn) {
     ShowStartupMessage(QStringLiteral(
@@ -141,14 +133,9 @@ void TMainForm::ShowStartupMessage(const QString& text) {
   QMessageBox::critical(this, QStringLiteral("Velmarkon Firmware Loader"), text);
 }
 
-// ---------------------------------------------------------------- messages and timer
+// ---------------------------------------------------------------- messages
 
-void TMainForm::OnDeviceChange(int eventCode) {
-  if (eventCode != kDevNodesChanged) return;
-  // A burst of notifications gives one scan, 100 ms after the last of them.
-  DevTimer->stop();
-  DevTimer->start();
-}
+void TMainForm::OnDeviceChange(int eventCode) { Devices->OnDeviceChange(eventCode); }
 
 void TMainForm::OnRestoreRequest() {
   const bool minimised = isMinimized();
@@ -160,9 +147,4 @@ void TMainForm::OnFocusRequest() {
   qCInfo(lcMainForm) << "focus request; minimised:" << isMinimized();
   raise();
   activateWindow();
-}
-
-void TMainForm::DevTimerTimer() {
-  DevTimer->stop();
-  StartScan();
 }

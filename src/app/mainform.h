@@ -6,14 +6,13 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <map>
 #include <string>
-#include <vector>
 
 #include "app/logfile.h"
-#include "devices/deventry.h"
+#include "control/devicecontroller.h"
+#include "devices/fwloaderdevgroup.h"
 #include "firmware/firmwareblock.h"
-#include "firmware/writethread.h"
 #include "protocol/firmwareversion.h"
 #include "protocol/logsink.h"
 
@@ -27,8 +26,6 @@ class QScrollArea;
 class QSplitter;
 class TDeviceWatch;
 class TLogPane;
-class TFWLoaderDevGroup;
-class TReadVersion;
 
 // What the start-up code hands the window. Tests set the directory and the clock.
 struct TMainFormSetup {
@@ -38,40 +35,95 @@ struct TMainFormSetup {
   QString SimBusPath;                // the simulated bus's file; empty: none
   // Shows a start-up message to the user; empty: a modal message box.
   std::function<void(const QString&)> ShowMessage;
+  // Load the driver libraries and say whether they loaded; empty: the real loaders.
+  std::function<bool()> LoadFtdi;
+  std::function<bool()> LoadQn;
 };
 
 // The program's one window: the firmware-file controls, the device panels and the log.
-// It owns the device list and the event log. Worker threads reach it through DevList
-// under DevListLock and through a TThreadLogSink for their log entries.
-class TMainForm : public QWidget, public TLogSink, public TWriteThreadHost {
+// It is the view of the device controller, which owns the devices, their scans and their
+// writes: the window shows what the controller says, forwards the user's clicks, owns the
+// event log and keeps the settings.
+class TMainForm : public QWidget, public TLogSink, private TImageProvider {
   Q_OBJECT
 public:
-  static constexpr int kDevNodesChanged = 7;  // DBT_DEVNODES_CHANGED
+  static constexpr int kDevNodesChanged = TDeviceController::kDevNodesChanged;
 
   explicit TMainForm(TMainFormSetup setup = {}, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // --- The event log (UI thread only; workers use a TThreadLogSink) ---
+  // The event log (UI thread only; workers use a TThreadLogSink).
   using TLogSink::LogMessage;
   void LogMessage(TLogLevel level, const char* format, ...) __attribute__((format(printf, 3, 4)));
   void LogText(TLogLevel level, std::int32_t serial, const std::string& text) override;
-  void AddLogLine(TLogLevel level, const std::string& line);
-  void WriteLogFile(const std::string& line);
   // Paints the log lines still waiting for the next batch.
   void FlushLog();
 
   // --- Messages ---
-  // The system's device-change notification: event code 7 restarts DevTimer.
+  // The system's device-change notification, for the controller.
   void OnDeviceChange(int eventCode);
   // A second copy's restore request: a minimised window comes back.
   void OnRestoreRequest();
   // A second copy's focus request.
   void OnFocusRequest();
 
+  TDeviceController& Controller() { return *Devices; }
+  const TDeviceController& Controller() const { return *Devices; }
+  // The panel of a listed device; null for any other id.
+  TFWLoaderDevGroup* PanelOf(TDeviceController::TDeviceId id) const;
+
   // The settings file in use, known after the first show.
   QString SettingsPath() const { return SettingsFile; }
+  // The file box's text (the edit field, not the list).
+  QString FileBoxText() const;
+  void SetFileBoxText(const QString& text);
+  // The firmware-file dialog, made on first use: built, it starts a file-system thread
+  // that a run without a click on "..." does not need.
+  QFileDialog& OpenDialog1();
+  static const QString kOpenDialogFilter;
 
-  // --- Controls, as the other parts of the program use them ---
+protected:
+  void showEvent(QShowEvent* event) override;
+
+private:
+  void BuildControls();
+  void ConnectController();
+  void FormShow();
+  void FormDestroy();
+  void ReadSettings();
+  void WriteSettings();
+  // The settings are written once per run: when the application is about to quit (at a
+  // Windows log-off the process ends soon after, with the window never destroyed), or
+  // else when the window is destroyed.
+  void WriteSettingsOnce();
+  // How much of a MainForm value was applied: none (too few numbers), part of it (numbers
+  // missing, or a place off the screen), or all of it.
+  enum class TSettingUse { None, Partly, Whole };
+  TSettingUse ApplyMainFormSetting(const QString& text);
+  void ChooseSettingsFile();
+  void SetLogHeight(int height);
+  void AddLogLine(TLogLevel level, const std::string& line);
+  void WriteLogFile(const std::string& line);
+
+  // --- Firmware image ---
+  void btnFwOpenClick();
+  void btnFwLoadClick();
+  // Loads the selected image into blocks and version, logs the load and shows it in the
+  // labels; the window's own loads and every write's reload go through it.
+  bool LoadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) override;
+
+  // Start-up step 3: the image load, as if "Прочитать" were clicked.
+  void LoadFirmwareAtStartup();
+  // Start-up step 5: the driver libraries, with a message box for each missing one; the
+  // window closes when both are missing.
+  void LoadDriverLibraries();
+  void ShowStartupMessage(const QString& text);
+
+  // --- Device panels, as the controller reports the devices ---
+  void AddDevPanel(TDeviceController::TDeviceId id);
+  void UpdateDevPanelHeight(int deviceCount);
+
+  // --- Controls ---
   QGroupBox* GroupBox1 = nullptr;
   QLabel* Label1 = nullptr;
   QComboBox* edFWFile = nullptr;
@@ -88,96 +140,18 @@ public:
   QWidget* DevPanel = nullptr;
   QSplitter* Splitter1 = nullptr;
   TLogPane* reLog = nullptr;
-  QTimer* DevTimer = nullptr;
 
   // --- Fields ---
-  // The connected devices in the order they were added. Guarded by DevListLock, which
-  // is recursive because automatic writing starts a write inside the merge that holds it.
-  std::vector<std::unique_ptr<TDevEntry>> DevList;
-  std::recursive_mutex DevListLock;
+  TMainFormSetup Setup;
   bool ExternalFirmware = false;  // fixed for the run by the command line
   QString ProgramDir;             // ends in '/'; set at the first show
-
-  // The firmware-file dialog, made on first use: built, it starts a file-system thread
-  // that a run without a click on "..." does not need.
-  QFileDialog& OpenDialog1();
-  static const QString kOpenDialogFilter;
-
   // The image the window's own loads ("Прочитать") loaded last, and whether the last
   // load of the built-in image succeeded.
   TFirmwareVersion FwVersion;
   bool BuiltInLoaded = false;
-
-  // --- Firmware image ---
-  void btnFwOpenClick();
-  void btnFwLoadClick();
-  // Loads the selected image into blocks and version, logs the load and shows it in the
-  // labels; the window's own loads and every write's reload go through it.
-  bool LoadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) override;
-
-  // --- Devices: scan and write ---
-  // The panel's status line of a listed device.
-  void ShowDeviceStatus(TDevEntry& device, const std::string& text, TLogLevel level);
-  void ShowProgress(TDevEntry& device, int position) override;
-  void btnWriteClick(QObject* sender);
-  void StartWrite(TDevEntry& device);
-  bool ScanRunning() const { return ScanThread != nullptr; }
-  int WritesRunning() const { return RunningWrites; }
-  static TFWLoaderDevGroup* PanelOf(const TDevEntry& device);
-
-  // The file box's text (the edit field, not the list).
-  QString FileBoxText() const;
-  void SetFileBoxText(const QString& text);
-
-protected:
-  void showEvent(QShowEvent* event) override;
-
-private:
-  void BuildControls();
-  void FormShow();
-  void FormDestroy();
-  void ReadSettings();
-  void WriteSettings();
-  // The settings are written once per run: when the application is about to quit (at a
-  // Windows log-off the process ends soon after, with the window never destroyed), or
-  // else when the window is destroyed.
-  void WriteSettingsOnce();
-  // How much of a MainForm value was applied: none (too few numbers), part of it (numbers
-  // missing, or a place off the screen), or all of it.
-  enum class TSettingUse { None, Partly, Whole };
-  TSettingUse ApplyMainFormSetting(const QString& text);
-  void ChooseSettingsFile();
-  void SetLogHeight(int height);
-  void DevTimerTimer();
-
-  // Steps of the start-up and shutdown sequences.
-  // Start-up step 3: the image load, as if "Прочитать" were clicked.
-  void LoadFirmwareAtStartup();
-  // Start-up step 5: the driver libraries, with a message box for each missing one; the
-  // window closes when both are missing.
-  void LoadDriverLibraries();
-  // DevTimer's tick: starts a device scan, or one more once the running one is merged.
-  void StartScan();
-  void ScanFinished();
-  void CreateDevPanel(TDevEntry& device);
-  void OnWriteEnd(TWriteThread* thread);
-  void RemoveDevice(TDevEntry* device);
-  void UpdateDevPanelHeight();
-  // Shutdown: asks running scan and write threads to stop and waits for them, so that
-  // none uses a record, its channel or its panel after the record is destroyed.
-  void StopWorkers();
-  // Shutdown step 3, per entry before it is destroyed.
-  void CloseDeviceChannel(TDevEntry& entry);
-  void DestroyDeviceEntries();
-
-  void ShowStartupMessage(const QString& text);
-
-  TMainFormSetup Setup;
-  TReadVersion* ScanThread = nullptr;
-  bool ScanPending = false;  // a scan was asked for while one ran
-  bool Closing = false;      // shutdown has begun: no new scans or writes
-  int RunningWrites = 0;
   TLogFile LogFile;
+  std::unique_ptr<TDeviceController> Devices;
+  std::map<TDeviceController::TDeviceId, std::unique_ptr<TFWLoaderDevGroup>> Panels;
   std::unique_ptr<TDeviceWatch> DeviceWatch;
   QString SettingsFile;
   bool Shown = false;

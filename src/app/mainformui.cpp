@@ -169,9 +169,6 @@ void TMainForm::BuildControls() {
   // On resizing the window the device area changes, the log keeps its height.
   Splitter1->setStretchFactor(0, 1);
   Splitter1->setStretchFactor(1, 0);
-
-  DevTimer = Named(new QTimer(this), "DevTimer");
-  DevTimer->setInterval(100);
 }
 
 void TMainForm::SetLogHeight(int height) {

@@ -4,32 +4,10 @@
 #include <string_view>
 
 #include "protocol/firmwareversion.h"
-#include "protocol/loglevel.h"
-
-// What the device record knows of its panel in the main window. The panel itself is a
-// widget group (TFWLoaderDevGroup); the record owns it, so deleting the record removes
-// the panel from the window.
-class TDevPanel {
-public:
-  virtual ~TDevPanel() = default;
-  virtual void SetStatus(std::string_view text, TLogLevel level) = 0;
-};
-
-// The part of a running write that the scan may touch, under DevListLock: asking it to
-// stop because its device has gone.
-class TWriteControl {
-public:
-  virtual void RequestStop() = 0;
-
-protected:
-  ~TWriteControl() = default;
-};
 
 // The record of one attached device. Enumeration creates it, the scan fills its identity
-// and moves it into DevList, the channel keeps its handles in it.
-// DevList and, in listed records, Disconnected and WriteThread are guarded by
-// DevListLock; the identity fields are written only while the record is new and private
-// to the scan thread.
+// while nobody else sees it, and hands it to the main thread, which lists it; from then on
+// nothing changes it.
 class TDevEntry {
 public:
   TDevEntry(std::string_view serialText, std::uint16_t deviceCode, std::int32_t adapterKind);
@@ -42,9 +20,6 @@ public:
   std::uint32_t ProcessorId = 0;
   bool BootMode = false;
   bool BootStarted = false;
-  bool Disconnected = false;
-  std::unique_ptr<TDevPanel> Panel;
-  TWriteControl* WriteThread = nullptr;  // not owned: a write thread frees itself
   TFirmwareVersion FirmwareVersion;
   TFirmwareVersion LoaderVersion;
   std::int32_t AdapterKind;  // 0: FTDI adapter; any other value: QN adapter

@@ -3,28 +3,13 @@
 #include <algorithm>
 #include <exception>
 
-#include "link/devchannel.h"
 #include "protocol/identityquery.h"
 #include "protocol/ticks.h"
 
-TDevEntry* FindDevice(const TDevEntryList& list, std::int32_t serialNumber) {
-  const auto it = std::find_if(list.begin(), list.end(), [&](const auto& entry) {
-    return entry->SerialNumber == serialNumber;
-  });
-  return it == list.end() ? nullptr : it->get();
-}
+namespace {
 
-void DeleteDevice(TDevEntryList& list, std::int32_t serialNumber) {
-  const auto it = std::find_if(list.begin(), list.end(), [&](const auto& entry) {
-    return entry->SerialNumber == serialNumber;
-  });
-  if (it != list.end()) list.erase(it);
-}
-
-// An error inside a stage ends that stage only; it is logged once no lock is held, and
-// the scan goes on with the next stage.
 template <typename Stage>
-void TDeviceScan::RunGuarded(Stage&& stage) {
+void RunGuarded(TLogSink& log, Stage&& stage) {
   std::string message;
   try {
     stage();
@@ -34,44 +19,48 @@ void TDeviceScan::RunGuarded(Stage&& stage) {
   } catch (...) {
     message = "неизвестная ошибка";
   }
-  Log.LogMessage(llError, 0, "Исключение \"%s\" при поиске устройств", message.c_str());
+  log.LogMessage(llError, 0, "Исключение \"%s\" при поиске устройств", message.c_str());
 }
 
-void TDeviceScan::ScanDevices() {
-  ErrorCode = 0;
-  LastReplyCode = 0;
-  StartTick = TickCount();
-  RunGuarded([this] { Enumerate(); });
-  RunGuarded([this] { MatchWithDevList(); });
-  RunGuarded([this] { IdentifyNewDevices(); });
-  Elapsed = static_cast<std::int32_t>(TickCount() - StartTick);
-}
-
-void TDeviceScan::Enumerate() {
-  FtdiListing = EnumFtdiDevices(NewDevices, Log);
-  QnListing = EnumQnDevices(NewDevices, Log);
-}
-
-void TDeviceScan::MatchWithDevList() {
-  std::lock_guard lock(DevListLock);
-  for (const auto& listed : DevList) {
-    if (FindDevice(NewDevices, listed->SerialNumber) != nullptr) {
-      DeleteDevice(NewDevices, listed->SerialNumber);
+// Each listed device takes one listing of its serial number out of the new ones; a listed
+// device whose kind was listed completely without it has gone. A listing that failed or
+// stayed incomplete says nothing about its devices: taking them for gone would stop a write
+// in the middle over a driver glitch.
+void Match(const std::vector<TListedDevice>& listed, TScanResult& result) {
+  for (const TListedDevice& device : listed) {
+    TDevEntryList& fresh = result.NewDevices;
+    const auto same = std::find_if(fresh.begin(), fresh.end(), [&](const auto& entry) {
+      return entry->SerialNumber == device.SerialNumber;
+    });
+    if (same != fresh.end()) {
+      fresh.erase(same);
       continue;
     }
-    // A listing that failed or stayed incomplete says nothing about its devices: taking
-    // them for gone would stop a write in the middle over a driver glitch.
-    const TEnumResult listing = listed->AdapterKind == 0 ? FtdiListing : QnListing;
-    if (listing != erListed) continue;
-    if (listed->WriteThread != nullptr) listed->WriteThread->RequestStop();
-    listed->Disconnected = true;
+    const TEnumResult listing = device.AdapterKind == 0 ? result.FtdiListing : result.QnListing;
+    if (listing == erListed) result.Gone.push_back(device.Id);
   }
 }
 
-void TDeviceScan::IdentifyNewDevices() {
-  for (const auto& device : NewDevices) {
-    if (StopRequested) return;
-    TDevChannel channel(*device);
-    IdentifyDevice(*device, channel, Log, ErrorCode);
-  }
+}  // namespace
+
+TScanResult ScanDevices(const std::vector<TListedDevice>& listed, const TScanTools& tools) {
+  TScanResult result;
+  const std::uint32_t start = TickCount();
+  RunGuarded(tools.Log, [&] {
+    result.FtdiListing = tools.Enumerator.ListFtdi(result.NewDevices, tools.Log);
+    result.QnListing = tools.Enumerator.ListQn(result.NewDevices, tools.Log);
+  });
+  RunGuarded(tools.Log, [&] {
+    Match(listed, result);
+    if (!result.Gone.empty() && tools.ReportGone) tools.ReportGone(result.Gone);
+  });
+  RunGuarded(tools.Log, [&] {
+    for (const auto& device : result.NewDevices) {
+      if (tools.StopRequested != nullptr && tools.StopRequested->load()) return;
+      const std::unique_ptr<TByteChannel> channel = tools.Channels.MakeChannel(*device);
+      IdentifyDevice(*device, *channel, tools.Log, result.ErrorCode);
+    }
+  });
+  result.Elapsed = static_cast<std::int32_t>(TickCount() - start);
+  return result;
 }

@@ -1,48 +1,62 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "devices/deventry.h"
 #include "link/enumeration.h"
+#include "protocol/bytechannel.h"
 #include "protocol/logsink.h"
 
-// The first record of the list with the given serial number, or null.
-TDevEntry* FindDevice(const TDevEntryList& list, std::int32_t serialNumber);
-// Deletes the first record with the given serial number (and with it its panel).
-void DeleteDevice(TDevEntryList& list, std::int32_t serialNumber);
+// A device the main thread has listed, as a scan sees it: a copy, named by the id of the
+// main thread's record.
+struct TListedDevice {
+  std::uint64_t Id = 0;
+  std::int32_t SerialNumber = 0;
+  std::int32_t AdapterKind = 0;
+};
 
-// One scan of the attached devices, run on the scan thread: list both adapter kinds,
-// compare with the device list, and identify the devices that are new. What it finds
-// stays in the object for the main thread's merge.
-class TDeviceScan {
+// Lists the attached devices of each adapter kind (the driver libraries; fakes in tests).
+class TDeviceEnumerator {
 public:
-  TDeviceScan(TDevEntryList& devList, std::recursive_mutex& devListLock, TLogSink& log)
-      : DevList(devList), DevListLock(devListLock), Log(log) {}
+  virtual ~TDeviceEnumerator() = default;
+  virtual TEnumResult ListFtdi(TDevEntryList& list, TLogSink& log) = 0;
+  virtual TEnumResult ListQn(TDevEntryList& list, TLogSink& log) = 0;
+};
 
-  void ScanDevices();
+// Makes the byte channel to one device (the driver libraries; scripted devices in tests).
+class TChannelFactory {
+public:
+  virtual ~TChannelFactory() = default;
+  virtual std::unique_ptr<TByteChannel> MakeChannel(const TDevEntry& device) = 0;
+};
 
-  // Asked at shutdown: the devices not yet identified are left unasked.
-  std::atomic<bool> StopRequested = false;
-
-  TDevEntryList NewDevices;      // after matching: only devices not listed yet
-  std::int32_t ErrorCode = 0;    // TScanError
-  std::int32_t LastReplyCode = 0;  // no stage of a scan sets it; kept for the error line
-  std::uint32_t StartTick = 0;
-  std::int32_t Elapsed = 0;
+// What one scan found, handed back whole.
+struct TScanResult {
   TEnumResult FtdiListing = erNotLoaded;
   TEnumResult QnListing = erNotLoaded;
-
-private:
-  template <typename Stage>
-  void RunGuarded(Stage&& stage);
-  void Enumerate();
-  void MatchWithDevList();
-  void IdentifyNewDevices();
-
-  TDevEntryList& DevList;
-  std::recursive_mutex& DevListLock;
-  TLogSink& Log;
+  std::vector<std::uint64_t> Gone;  // ids of listed devices that a complete listing lacks
+  TDevEntryList NewDevices;         // not listed yet, identified, in the order listed
+  std::int32_t ErrorCode = 0;       // TScanError
+  std::int32_t LastReplyCode = 0;   // no stage of a scan sets it; kept for the error line
+  std::int32_t Elapsed = 0;
 };
+
+// What a scan works with besides the listed devices.
+struct TScanTools {
+  TDeviceEnumerator& Enumerator;
+  TChannelFactory& Channels;
+  TLogSink& Log;
+  // Told the gone devices as soon as the listing shows them, before the new devices are
+  // identified (which takes a while), so that their writes can be stopped at once.
+  std::function<void(const std::vector<std::uint64_t>& gone)> ReportGone;
+  // Set at shutdown: the devices not yet identified are left unasked.
+  const std::atomic<bool>* StopRequested = nullptr;
+};
+
+// One scan of the attached devices: lists both adapter kinds (FTDI first), matches the
+// listing with what is listed, and identifies the devices that are new. An error inside a
+// stage is logged and ends that stage only.
+TScanResult ScanDevices(const std::vector<TListedDevice>& listed, const TScanTools& tools);

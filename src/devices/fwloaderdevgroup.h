@@ -1,7 +1,9 @@
 #pragma once
 #include <QString>
 
-#include "devices/deventry.h"
+#include <string_view>
+
+#include "protocol/loglevel.h"
 
 class QGroupBox;
 class QLabel;
@@ -11,19 +13,19 @@ class QWidget;
 
 // The panel of one listed device in the main window's DevPanel: serial number, firmware
 // and boot-loader versions, a status line, the write button and a progress bar. The
-// device record owns the panel; the panel owns its controls (deleting gbDevice deletes
-// them all), so destroying the record removes the panel and the rest move up.
-class TFWLoaderDevGroup : public TDevPanel {
+// window keeps the panel while the device is listed; the panel owns its controls (deleting gbDevice deletes
+// them all), so destroying the panel removes it from the window and the rest move up.
+class TFWLoaderDevGroup {
 public:
   // Appends the panel below those already in devPanel, whose layout must be a
   // QVBoxLayout: panels stand in the order of the device list.
   TFWLoaderDevGroup(QWidget* devPanel, const QString& serialText, const QString& loaderVersion,
                     const QString& firmwareVersion);
-  ~TFWLoaderDevGroup() override;
+  ~TFWLoaderDevGroup();
   TFWLoaderDevGroup(const TFWLoaderDevGroup&) = delete;
   TFWLoaderDevGroup& operator=(const TFWLoaderDevGroup&) = delete;
 
-  void SetStatus(std::string_view text, TLogLevel level) override;
+  void SetStatus(std::string_view text, TLogLevel level);
 
   QGroupBox* gbDevice;
   QLabel* lblSerialTitle;

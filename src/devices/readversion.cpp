@@ -1,8 +1,25 @@
 #include "devices/readversion.h"
 
+#include "devices/handover.h"
 #include "devices/timerresolution.h"
+
+TReadVersion::TReadVersion(std::vector<TListedDevice> listed, TDeviceEnumerator& enumerator,
+                           TChannelFactory& channels, QObject& mainThreadObject,
+                           TLogSink& mainLog, TGoneHandler markGone)
+    : Listed(std::move(listed)),
+      Enumerator(enumerator),
+      Channels(channels),
+      MainThreadObject(mainThreadObject),
+      Log(mainThreadObject, mainLog),
+      MarkGone(std::move(markGone)) {}
 
 void TReadVersion::run() {
   const TTimerResolution resolution;
-  Scan.ScanDevices();
+  const TScanTools tools{
+      Enumerator, Channels, Log,
+      [this](const std::vector<std::uint64_t>& gone) {
+        HandOver(MainThreadObject, [&] { MarkGone(gone); });
+      },
+      &StopRequested};
+  Result = ScanDevices(Listed, tools);
 }

@@ -2,16 +2,21 @@
 
 #include "devices/handover.h"
 #include "devices/timerresolution.h"
-#include "link/devchannel.h"
 
-TWriteThread::TWriteThread(TDevEntry& device, QObject& mainThreadObject, TLogSink& mainLog,
-                           TWriteThreadHost& host)
-    : Device(device), MainThreadObject(mainThreadObject), Log(mainThreadObject, mainLog), Host(host) {}
+TWriteThread::TWriteThread(std::uint64_t deviceId, const TDevEntry& device,
+                           TChannelFactory& channels, QObject& mainThreadObject,
+                           TLogSink& mainLog, TWriteThreadHost& host)
+    : DeviceId(deviceId),
+      Device(device),
+      Channels(channels),
+      MainThreadObject(mainThreadObject),
+      Log(mainThreadObject, mainLog),
+      Host(host) {}
 
 void TWriteThread::run() {
   const TTimerResolution resolution;
-  TDevChannel channel(Device);
-  TWriteBody body(Device, channel, *this, Log);
+  const std::unique_ptr<TByteChannel> channel = Channels.MakeChannel(Device);
+  TWriteBody body(Device, *channel, *this, Log);
   body.Execute();
   ResultCode = body.ResultCode;
   LastReplyCode = body.LastReplyCode;
@@ -25,5 +30,5 @@ bool TWriteThread::ReloadImage(TFirmwareBlockList& blocks, TFirmwareVersion& ver
 }
 
 void TWriteThread::SetProgress(int position) {
-  HandOver(MainThreadObject, [&] { Host.ShowProgress(Device, position); });
+  HandOver(MainThreadObject, [&] { Host.ShowProgress(DeviceId, position); });
 }

@@ -6,6 +6,7 @@
 // libraries (DevOpen, DevClose, DevWrite, DevRead).
 class TByteChannel {
 public:
+  virtual ~TByteChannel() = default;
   virtual bool Open() = 0;
   virtual void Close() = 0;
   // True when every byte was written.
@@ -13,7 +14,4 @@ public:
   // Number of bytes stored (never more than maxLength); 0 when nothing arrived in time.
   virtual std::uint32_t Read(std::uint8_t* buffer, std::uint32_t maxLength,
                              std::uint32_t timeoutMs) = 0;
-
-protected:
-  ~TByteChannel() = default;
 };

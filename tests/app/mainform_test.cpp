@@ -18,6 +18,7 @@
 #include "app/mainformtestfixture.h"
 #include "app/qtprint.h"
 #include "devices/threadlogsink.h"
+#include "support/formcontrols.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ QStringList Items(const QComboBox& box) {
 QStringList PaneLines(TMainForm& form) {
   form.FlushLog();
   QStringList lines;
-  for (QTextBlock block = form.reLog->document()->begin(); block.isValid(); block = block.next())
+  for (QTextBlock block = TFormControls(form).reLog->document()->begin(); block.isValid(); block = block.next())
     lines << block.text();
   return lines;
 }
@@ -47,10 +48,10 @@ TEST_F(MainFormTest, ControlsAndTimerExistFromConstruction) {
   const char* names[] = {"GroupBox1", "Label1",  "edFWFile", "btnFwOpen",        "btnFwLoad",
                          "Label5",    "lblFirmwDate", "Label2", "lblFileVer", "cbAutoWrite",
                          "cbWritelogToFile", "Panel1", "ScrollBox1", "DevPanel", "Splitter1",
-                         "reLog",     "DevTimer"};
+                         "reLog"};
   for (const char* name : names)
     EXPECT_NE(form.findChild<QObject*>(QLatin1String(name)), nullptr) << name;
-  EXPECT_EQ(form.btnFwOpen->toolTip(), QStringLiteral("Открыть файл прошивки"));
+  EXPECT_EQ(TFormControls(form).btnFwOpen->toolTip(), QStringLiteral("Открыть файл прошивки"));
   EXPECT_EQ(form.OpenDialog1().nameFilters(),
             QStringList({"Encode Raw binary (*.eraw)", "Raw binary (*.raw)", "Any files (*.*)"}));
   EXPECT_EQ(form.font().families().value(0), "Tahoma");
@@ -61,16 +62,16 @@ TEST_F(MainFormTest, ControlsAndTimerExistFromConstruction) {
     bool Bold;
   };
   const Text texts[] = {
-      {form.Label1, "Файл:", 12, false},
-      {form.btnFwOpen, "...", 8, false},
-      {form.btnFwLoad, "Прочитать", 8, false},
-      {form.Label5, "Дата создания:", 12, false},
-      {form.lblFirmwDate, "Неизвестна", 10, true},
-      {form.Label2, "Версия прошивки:", 12, false},
-      {form.lblFileVer, "Неизвестна", 10, true},
-      {form.cbAutoWrite, "Прошивать автоматически", 10, false},
-      {form.cbWritelogToFile, "Записывать лог в файл", 10, false},
-      {form.reLog, "", 8, false},
+      {TFormControls(form).Label1, "Файл:", 12, false},
+      {TFormControls(form).btnFwOpen, "...", 8, false},
+      {TFormControls(form).btnFwLoad, "Прочитать", 8, false},
+      {TFormControls(form).Label5, "Дата создания:", 12, false},
+      {TFormControls(form).lblFirmwDate, "Неизвестна", 10, true},
+      {TFormControls(form).Label2, "Версия прошивки:", 12, false},
+      {TFormControls(form).lblFileVer, "Неизвестна", 10, true},
+      {TFormControls(form).cbAutoWrite, "Прошивать автоматически", 10, false},
+      {TFormControls(form).cbWritelogToFile, "Записывать лог в файл", 10, false},
+      {TFormControls(form).reLog, "", 8, false},
   };
   for (const Text& t : texts) {
     SCOPED_TRACE(t.Control->objectName().toStdString());
@@ -78,26 +79,26 @@ TEST_F(MainFormTest, ControlsAndTimerExistFromConstruction) {
     EXPECT_EQ(t.Control->font().pointSize(), t.Points);
     EXPECT_EQ(t.Control->font().bold(), t.Bold);
   }
-  EXPECT_EQ(form.GroupBox1->title(), "Файл прошивки");
-  EXPECT_FALSE(form.cbAutoWrite->isChecked());
-  EXPECT_FALSE(form.cbWritelogToFile->isChecked());
-  EXPECT_EQ(form.DevPanel->minimumHeight(), 90);
-  EXPECT_TRUE(form.DevTimer->isActive());
-  EXPECT_EQ(form.DevTimer->interval(), 100);
-  EXPECT_FALSE(form.ExternalFirmware);
+  EXPECT_EQ(TFormControls(form).GroupBox1->title(), "Файл прошивки");
+  EXPECT_FALSE(TFormControls(form).cbAutoWrite->isChecked());
+  EXPECT_FALSE(TFormControls(form).cbWritelogToFile->isChecked());
+  EXPECT_EQ(TFormControls(form).DevPanel->minimumHeight(), 90);
+  // The first scan waits for the driver libraries, which the first show loads.
+  EXPECT_FALSE(form.Controller().ScanTimer().isActive());
+  EXPECT_EQ(form.Controller().ScanTimer().interval(), 100);
 }
 
 TEST_F(MainFormTest, FirstRunWithoutSettings) {
   TMainForm& form = Show();
-  EXPECT_EQ(form.ProgramDir, ProgramDir());
+  EXPECT_EQ(form.SettingsPath(), ProgramDir() + "VLFWLoader.ini");
   EXPECT_EQ(form.pos(), QPoint(0, 0));
   EXPECT_EQ(form.size(), QSize(664, 456));
-  EXPECT_EQ(form.reLog->height(), 165);
-  EXPECT_FALSE(form.cbAutoWrite->isChecked());
-  EXPECT_FALSE(form.cbWritelogToFile->isChecked());
-  EXPECT_FALSE(form.edFWFile->isVisible());
-  EXPECT_FALSE(form.btnFwOpen->isVisible());
-  EXPECT_FALSE(form.btnFwLoad->isVisible());
+  EXPECT_EQ(TFormControls(form).reLog->height(), 165);
+  EXPECT_FALSE(TFormControls(form).cbAutoWrite->isChecked());
+  EXPECT_FALSE(TFormControls(form).cbWritelogToFile->isChecked());
+  EXPECT_FALSE(TFormControls(form).edFWFile->isVisible());
+  EXPECT_FALSE(TFormControls(form).btnFwOpen->isVisible());
+  EXPECT_FALSE(TFormControls(form).btnFwLoad->isVisible());
   const QRect outer = form.frameGeometry();
   Close();
   const TIniFile ini = ReadIni();
@@ -108,20 +109,20 @@ TEST_F(MainFormTest, FirstRunWithoutSettings) {
 
 TEST_F(MainFormTest, WideningMovesRightAnchoredControlsAndKeepsTheLogHeight) {
   TMainForm& form = Show({"externfirmware"});
-  QWidget* const moving[] = {form.btnFwOpen, form.btnFwLoad, form.cbWritelogToFile,
-                             form.lblFileVer->parentWidget()};
+  QWidget* const moving[] = {TFormControls(form).btnFwOpen, TFormControls(form).btnFwLoad, TFormControls(form).cbWritelogToFile,
+                             TFormControls(form).lblFileVer->parentWidget()};
   std::vector<int> before;
   for (QWidget* w : moving) before.push_back(w->x());
-  const int fileBoxWidth = form.edFWFile->width();
-  const QPoint fixedLabel = form.Label5->pos();
+  const int fileBoxWidth = TFormControls(form).edFWFile->width();
+  const QPoint fixedLabel = TFormControls(form).Label5->pos();
   form.resize(form.width() + 100, form.height() + 50);
   QCoreApplication::processEvents();
   for (size_t i = 0; i < std::size(moving); ++i)
     EXPECT_EQ(moving[i]->x(), before[i] + 100) << moving[i]->objectName().toStdString();
-  EXPECT_EQ(form.edFWFile->width(), fileBoxWidth + 100);
-  EXPECT_EQ(form.Label5->pos(), fixedLabel);
-  EXPECT_EQ(form.reLog->height(), 165);
-  EXPECT_EQ(form.GroupBox1->height(), 110);
+  EXPECT_EQ(TFormControls(form).edFWFile->width(), fileBoxWidth + 100);
+  EXPECT_EQ(TFormControls(form).Label5->pos(), fixedLabel);
+  EXPECT_EQ(TFormControls(form).reLog->height(), 165);
+  EXPECT_EQ(TFormControls(form).GroupBox1->height(), 110);
 }
 
 TEST_F(MainFormTest, MainFormSettingIsApplied) {
@@ -153,9 +154,9 @@ TEST_F(MainFormTest, MainFormSettingIsApplied) {
     const QSize frame = form.frameGeometry().size() - form.size();
     EXPECT_EQ(form.pos(), c.Place);
     EXPECT_EQ(form.frameGeometry().size(), c.Outer.isEmpty() ? QSize(664, 456) + frame : c.Outer);
-    EXPECT_EQ(form.cbAutoWrite->isChecked(), c.AutoWrite);
-    EXPECT_EQ(form.reLog->height(), c.LogHeight);
-    EXPECT_EQ(form.cbWritelogToFile->isChecked(), c.WriteLog);
+    EXPECT_EQ(TFormControls(form).cbAutoWrite->isChecked(), c.AutoWrite);
+    EXPECT_EQ(TFormControls(form).reLog->height(), c.LogHeight);
+    EXPECT_EQ(TFormControls(form).cbWritelogToFile->isChecked(), c.WriteLog);
     Close();
   }
 }
@@ -175,12 +176,12 @@ TEST_F(MainFormTest, SettingsComeBackAsTheyWereWritten) {
 TEST_F(MainFormTest, SettingsAreWrittenOnceWhenTheApplicationIsAboutToQuit) {
   WriteIni("[COMMON]\r\nMainForm=30,40,700,500,0,180,0\r\n");
   TMainForm& form = Show();
-  form.cbAutoWrite->setChecked(true);
+  TFormControls(form).cbAutoWrite->setChecked(true);
   ASSERT_TRUE(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
   EXPECT_EQ(ReadIni().ReadString("COMMON", "MainForm"), "30,40,700,500,1,180,0");
 
   WriteIni("[COMMON]\r\nMainForm=changed by hand\r\n");
-  form.cbAutoWrite->setChecked(false);
+  TFormControls(form).cbAutoWrite->setChecked(false);
   Close();
   EXPECT_EQ(ReadIni().ReadString("COMMON", "MainForm"), "changed by hand");
 }
@@ -188,7 +189,7 @@ TEST_F(MainFormTest, SettingsAreWrittenOnceWhenTheApplicationIsAboutToQuit) {
 TEST_F(MainFormTest, RecentFilesInFileOrderAndWrittenBackExactly) {
   WriteIni("[FILES]\r\n0=C:\\a.eraw\r\n1=\r\n2=C:\\c.eraw\r\n");
   TMainForm& form = Show({"externfirmware"});
-  EXPECT_EQ(Items(*form.edFWFile), QStringList({"C:\\a.eraw", "C:\\c.eraw"}));
+  EXPECT_EQ(Items(*TFormControls(form).edFWFile), QStringList({"C:\\a.eraw", "C:\\c.eraw"}));
   EXPECT_EQ(form.FileBoxText(), "");  // adding items does not fill the box
   Close();
   TIniFile ini = ReadIni();
@@ -198,7 +199,7 @@ TEST_F(MainFormTest, RecentFilesInFileOrderAndWrittenBackExactly) {
 
   WriteIni("[FILES]\r\n2=second\r\n0=first\r\n0=duplicate\r\n");
   TMainForm& again = Show({"externfirmware"});
-  EXPECT_EQ(Items(*again.edFWFile), QStringList({"second", "first", "first"}));
+  EXPECT_EQ(Items(*TFormControls(again).edFWFile), QStringList({"second", "first", "first"}));
   Close();
   ini = ReadIni();
   EXPECT_EQ(ini.ReadSectionKeys("FILES"), QStringList({"0", "1", "2"}));
@@ -216,9 +217,8 @@ TEST_F(MainFormTest, LastFile) {
   // File mode without a named file starts with the last file.
   WriteIni("[COMMON]\r\nLastFile=C:\\last.eraw\r\n");
   TMainForm& fileMode = Show({"/externfirmware"});
-  EXPECT_TRUE(fileMode.ExternalFirmware);
-  EXPECT_TRUE(fileMode.edFWFile->isVisible());
-  EXPECT_TRUE(fileMode.btnFwLoad->isVisible());
+  EXPECT_TRUE(TFormControls(fileMode).edFWFile->isVisible());
+  EXPECT_TRUE(TFormControls(fileMode).btnFwLoad->isVisible());
   EXPECT_EQ(fileMode.FileBoxText(), "C:\\last.eraw");
   Close();
   EXPECT_EQ(ReadIni().ReadString("COMMON", "LastFile"), "C:\\last.eraw");
@@ -262,7 +262,7 @@ TEST_F(MainFormTest, LogLinesPrefixesAndColours) {
   form.LogMessage(llSuccess, 12345678, "готово %d%%", 100);
   form.LogMessage(static_cast<TLogLevel>(3), "уровень %s", "3");
   form.LogText(llInfo, -1, "без номера");
-  EXPECT_EQ(form.reLog->document()->blockCount(), 1);  // painted with the next batch
+  EXPECT_EQ(TFormControls(form).reLog->document()->blockCount(), 1);  // painted with the next batch
   EXPECT_EQ(PaneLines(form),
             QStringList({"Прибор -------\tобщая", "Прибор    1234\tошибка",
                          "Прибор 12345678\tготово 100%", "Прибор -------\tуровень 3",
@@ -270,7 +270,7 @@ TEST_F(MainFormTest, LogLinesPrefixesAndColours) {
   const QColor expected[] = {QColor(0, 0, 0), QColor(255, 0, 0), QColor(0, 128, 0),
                              QColor(0, 0, 0), QColor(0, 0, 0)};
   int i = 0;
-  for (QTextBlock block = form.reLog->document()->begin(); block.isValid();
+  for (QTextBlock block = TFormControls(form).reLog->document()->begin(); block.isValid();
        block = block.next(), ++i) {
     for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
       EXPECT_EQ(fragment.fragment().charFormat().foreground().color(), expected[i]) << i;
@@ -281,8 +281,8 @@ TEST_F(MainFormTest, BatchesArePaintedByTheTimer) {
   TMainForm& form = Make();
   form.LogText(llInfo, 0, "a");
   form.LogText(llInfo, 0, "b");
-  EXPECT_TRUE(WaitUntil([&] { return form.reLog->PendingLines() == 0; }));
-  EXPECT_EQ(form.reLog->document()->blockCount(), 2);
+  EXPECT_TRUE(WaitUntil([&] { return TFormControls(form).reLog->PendingLines() == 0; }));
+  EXPECT_EQ(TFormControls(form).reLog->document()->blockCount(), 2);
 }
 
 TEST_F(MainFormTest, LogFileFollowsTheCheckBox) {
@@ -292,13 +292,13 @@ TEST_F(MainFormTest, LogFileFollowsTheCheckBox) {
   form.LogText(llInfo, 0, "not in a file");
   EXPECT_FALSE(QDir(logDir).exists());
 
-  form.cbWritelogToFile->setChecked(true);
+  TFormControls(form).cbWritelogToFile->setChecked(true);
   form.LogText(llError, 5500250, "в файле");
   // Written at once, before the pane's next batch.
   EXPECT_EQ(ReadFile(logDir + "/20240131.log"),
             "[31.01.2024 12:00:00.000]\t\xcf\xf0\xe8\xe1\xee\xf0 5500250\t\xe2 \xf4\xe0\xe9\xeb\xe5\r\n");
 
-  form.cbWritelogToFile->setChecked(false);
+  TFormControls(form).cbWritelogToFile->setChecked(false);
   form.LogText(llInfo, 0, "not in a file either");
   EXPECT_EQ(ReadFile(logDir + "/20240131.log").count('\n'), 1);
   EXPECT_EQ(PaneLines(form).size(), startupLines + 3);
@@ -326,16 +326,16 @@ TEST_F(MainFormTest, WorkerEntriesArriveInOrder) {
 }
 
 TEST_F(MainFormTest, DeviceChangeRestartsTheTimerOnlyForCode7) {
-  TMainForm& form = Make();
+  TMainForm& form = Show();
   // The first tick stops the timer; only a device change starts it again.
-  ASSERT_TRUE(WaitUntil([&] { return !form.DevTimer->isActive(); }));
+  ASSERT_TRUE(WaitUntil([&] { return !form.Controller().ScanTimer().isActive(); }));
   for (int code : {0, 1, 0x8000, 0x8004, 0x0018, -7, 8}) {
     form.OnDeviceChange(code);
-    EXPECT_FALSE(form.DevTimer->isActive()) << code;
+    EXPECT_FALSE(form.Controller().ScanTimer().isActive()) << code;
   }
   form.OnDeviceChange(7);
-  EXPECT_TRUE(form.DevTimer->isActive());
-  EXPECT_TRUE(WaitUntil([&] { return !form.DevTimer->isActive(); }));
+  EXPECT_TRUE(form.Controller().ScanTimer().isActive());
+  EXPECT_TRUE(WaitUntil([&] { return !form.Controller().ScanTimer().isActive(); }));
 }
 
 TEST_F(MainFormTest, RestoreRequestBringsBackAMinimisedWindow) {

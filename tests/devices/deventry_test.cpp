@@ -22,9 +22,7 @@ TEST(DevEntry, ConstructionSetsKeyAndLeavesIdentityEmpty) {
   EXPECT_EQ(ftdi.DeviceCode, 0xFFFF);
   EXPECT_EQ(ftdi.AdapterKind, 0);
   EXPECT_EQ(ftdi.ProcessorId, 0u);
-  EXPECT_FALSE(ftdi.BootMode || ftdi.BootStarted || ftdi.Disconnected);
-  EXPECT_EQ(ftdi.Panel, nullptr);
-  EXPECT_EQ(ftdi.WriteThread, nullptr);
+  EXPECT_FALSE(ftdi.BootMode || ftdi.BootStarted);
   EXPECT_EQ(ftdi.FtdiHandle, nullptr);
   EXPECT_EQ(ftdi.QnHandle, 0u);
   EXPECT_EQ(ftdi.FirmwareVersion.VersionText(), "?????");
@@ -35,20 +33,3 @@ TEST(DevEntry, ConstructionSetsKeyAndLeavesIdentityEmpty) {
   EXPECT_EQ(qn.AdapterKind, 1);
 }
 
-namespace {
-struct FakePanel : TDevPanel {
-  explicit FakePanel(bool& destroyed) : Destroyed(destroyed) {}
-  ~FakePanel() override { Destroyed = true; }
-  void SetStatus(std::string_view, TLogLevel) override {}
-  bool& Destroyed;
-};
-}  // namespace
-
-TEST(DevEntry, DestroysItsPanel) {
-  bool destroyed = false;
-  {
-    TDevEntry entry("1", 0xFFFF, 0);
-    entry.Panel = std::make_unique<FakePanel>(destroyed);
-  }
-  EXPECT_TRUE(destroyed);
-}

@@ -25,6 +25,7 @@
 #include "devices/fwloaderdevgroup.h"
 #include "sim/simbus.h"
 #include "support/simdevices.h"
+#include "support/formcontrols.h"
 
 
 class E2ETest : public ::testing::Test {
@@ -66,6 +67,7 @@ protected:
     setup.Arguments = std::move(arguments);
     setup.ProgramDir = Dir.path() + u'/';
     setup.ShowMessage = [this](const QString& text) { Messages << text; };
+    if (Customise) Customise(setup);
     Form = std::make_unique<TMainForm>(std::move(setup));
     Form->resize(800, 600);
     Form->show();
@@ -78,7 +80,7 @@ protected:
   QStringList Lines() {
     Form->FlushLog();
     QStringList lines;
-    for (QTextBlock block = Form->reLog->document()->begin(); block.isValid(); block = block.next())
+    for (QTextBlock block = TFormControls(*Form).reLog->document()->begin(); block.isValid(); block = block.next())
       lines << block.text();
     return lines.mid(StartupLines);
   }
@@ -87,26 +89,25 @@ protected:
 
   // The window is up, its first scan merged and the bus's devices listed.
   void WaitForScan(std::size_t devices) {
-    ASSERT_TRUE(WaitUntil([&] { return !Form->ScanRunning() && Form->DevList.size() == devices; }))
+    ASSERT_TRUE(WaitUntil([&] { return !Form->Controller().ScanRunning() && Form->Controller().Devices().size() == devices; }))
         << Lines().join('\n').toStdString();
   }
   // Plugging as the system reports it: the window hears of a device change.
   void Notify() { Form->OnDeviceChange(TMainForm::kDevNodesChanged); }
 
-  TDevEntry* Listed(std::int32_t serial) {
-    for (auto& device : Form->DevList)
-      if (device->SerialNumber == serial) return device.get();
-    return nullptr;
+  const TDevEntry* Listed(std::int32_t serial) {
+    return Form->Controller().Device(Form->Controller().DeviceBySerial(serial));
   }
   TFWLoaderDevGroup* Panel(std::int32_t serial) {
-    TDevEntry* device = Listed(serial);
-    return device ? TMainForm::PanelOf(*device) : nullptr;
+    return Form->PanelOf(Form->Controller().DeviceBySerial(serial));
   }
   bool WaitForWrites() {
-    return WaitUntil([&] { return Form->WritesRunning() == 0; });
+    return WaitUntil([&] { return Form->Controller().WritesRunning() == 0; });
   }
 
   TSimBus& Bus = TSimBus::Instance();
+  // Changes the window's start-up set-up before the window is made.
+  std::function<void(TMainFormSetup&)> Customise;
   QTemporaryDir Dir;
   std::unique_ptr<TMainForm> Form;
   QStringList Messages;

@@ -7,6 +7,7 @@
 
 #include "e2efixture.h"
 #include "packer.h"
+#include "support/formcontrols.h"
 
 namespace {
 
@@ -33,13 +34,13 @@ protected:
   QStringList AllLines() {
     Form->FlushLog();
     QStringList lines;
-    for (QTextBlock block = Form->reLog->document()->begin(); block.isValid(); block = block.next())
+    for (QTextBlock block = TFormControls(*Form).reLog->document()->begin(); block.isValid(); block = block.next())
       lines << block.text();
     return lines;
   }
   QStringList Items() {
     QStringList items;
-    for (int i = 0; i < Form->edFWFile->count(); ++i) items << Form->edFWFile->itemText(i);
+    for (int i = 0; i < TFormControls(*Form).edFWFile->count(); ++i) items << TFormControls(*Form).edFWFile->itemText(i);
     return items;
   }
 };
@@ -48,34 +49,33 @@ protected:
 
 TEST_F(FirmwareLoadTest, BuiltInImageIsLoadedAndShownAtStartUp) {
   Start();
-  EXPECT_EQ(Form->lblFileVer->text(), "VLQN-2.3b");
-  EXPECT_EQ(Form->lblFirmwDate->text(), "29-12-2012 11:05:35");
-  EXPECT_TRUE(Form->BuiltInLoaded);
+  EXPECT_EQ(TFormControls(*Form).lblFileVer->text(), "VLQN-2.3b");
+  EXPECT_EQ(TFormControls(*Form).lblFirmwDate->text(), "29-12-2012 11:05:35");
   EXPECT_EQ(AllLines(), QStringList({kNone + "Загружена прошивка из ресурсов",
                                      kNone + "Версия прошивки \"VLQN-2.3b\"",
                                      kNone + "Дата компиляции \"29-12-2012 11:05:35\""}));
-  EXPECT_EQ(Form->edFWFile->count(), 0);  // the built-in image adds nothing to the list
-  EXPECT_FALSE(Form->btnFwLoad->isVisible());
+  EXPECT_EQ(TFormControls(*Form).edFWFile->count(), 0);  // the built-in image adds nothing to the list
+  EXPECT_FALSE(TFormControls(*Form).btnFwLoad->isVisible());
 }
 
 TEST_F(FirmwareLoadTest, PackedFilesLoadAndGrowTheRecentList) {
   const QString first = WriteFile("first.eraw", Packed("ZEPH-3.1", "05.06.2023 07:08:09", 4));
   const QString second = WriteFile("second.raw", Packed("VLQN-1.2rc", "", 2));
   Start({"externfirmware"});
-  EXPECT_TRUE(Form->btnFwLoad->isVisible());
+  EXPECT_TRUE(TFormControls(*Form).btnFwLoad->isVisible());
   EXPECT_TRUE(AllLines().contains(kNone + "Ошибка загрузки прошивки"));  // the box was empty
 
   Form->SetFileBoxText(first);
-  Form->btnFwLoad->click();
-  EXPECT_EQ(Form->lblFileVer->text(), "ZEPH-3.1");
-  EXPECT_EQ(Form->lblFirmwDate->text(), "05-06-2023 07:08:09");
+  TFormControls(*Form).btnFwLoad->click();
+  EXPECT_EQ(TFormControls(*Form).lblFileVer->text(), "ZEPH-3.1");
+  EXPECT_EQ(TFormControls(*Form).lblFirmwDate->text(), "05-06-2023 07:08:09");
   EXPECT_TRUE(Lines().contains(kNone + "Загружена прошивка из файла \"" + first + "\""));
   Form->SetFileBoxText(second);
-  Form->btnFwLoad->click();
-  EXPECT_EQ(Form->lblFileVer->text(), "VLQN-1.2rc");
-  EXPECT_EQ(Form->lblFirmwDate->text(), "неизвестна");
+  TFormControls(*Form).btnFwLoad->click();
+  EXPECT_EQ(TFormControls(*Form).lblFileVer->text(), "VLQN-1.2rc");
+  EXPECT_EQ(TFormControls(*Form).lblFirmwDate->text(), "неизвестна");
   Form->SetFileBoxText(first);
-  Form->btnFwLoad->click();
+  TFormControls(*Form).btnFwLoad->click();
   EXPECT_EQ(Items(), QStringList({second, first}));  // loaded twice, listed once
   EXPECT_EQ(Form->FileBoxText(), first);
 }
@@ -97,22 +97,22 @@ TEST_F(FirmwareLoadTest, DamagedFilesAreRefusedAndTheLabelsKeepTheirTexts) {
   const QString good = WriteFile("good.eraw", Packed("MIRA-3.4", "02.03.2021 04:05:06", 2));
   Start({"externfirmware"});
   Form->SetFileBoxText(good);
-  Form->btnFwLoad->click();
+  TFormControls(*Form).btnFwLoad->click();
   for (const auto& c : cases) {
     const QString path = WriteFile(c.name, c.bytes);
     const qsizetype before = Lines().size();
     Form->SetFileBoxText(path);
-    Form->btnFwLoad->click();
+    TFormControls(*Form).btnFwLoad->click();
     QStringList expected;
     for (const QString& error : c.errors) expected << kNone + error;
     EXPECT_EQ(Lines().mid(before), expected) << c.name.toStdString();
-    EXPECT_EQ(Form->lblFileVer->text(), "MIRA-3.4");
-    EXPECT_EQ(Form->lblFirmwDate->text(), "02-03-2021 04:05:06");
+    EXPECT_EQ(TFormControls(*Form).lblFileVer->text(), "MIRA-3.4");
+    EXPECT_EQ(TFormControls(*Form).lblFirmwDate->text(), "02-03-2021 04:05:06");
     EXPECT_FALSE(Items().contains(path));
   }
   const qsizetype before = Lines().size();
   Form->SetFileBoxText(Dir.filePath("missing.eraw"));
-  Form->btnFwLoad->click();
+  TFormControls(*Form).btnFwLoad->click();
   EXPECT_EQ(Lines().mid(before),
             QStringList({kNone + "Загрузка прошивки: Файл " + Dir.filePath("missing.eraw") + " не найден",
                          kNone + "Ошибка загрузки прошивки"}));
@@ -125,7 +125,7 @@ TEST_F(FirmwareLoadTest, FileChosenWithTheDialogIsShownWithTheSystemsSeparators)
   const QString native = QDir::toNativeSeparators(path);
   Start({"externfirmware"});
   Form->SetFileBoxText(native);
-  Form->btnFwLoad->click();
+  TFormControls(*Form).btnFwLoad->click();
   QFileDialog& dialog = Form->OpenDialog1();
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   QTimer::singleShot(0, &dialog, [&dialog, path] {
@@ -133,7 +133,7 @@ TEST_F(FirmwareLoadTest, FileChosenWithTheDialogIsShownWithTheSystemsSeparators)
     QMetaObject::invokeMethod(&dialog, "accept");  // as the dialog's own button does
   });
   const qsizetype before = Lines().size();
-  Form->btnFwOpen->click();
+  TFormControls(*Form).btnFwOpen->click();
   EXPECT_EQ(Form->FileBoxText(), native);
   EXPECT_TRUE(Lines().mid(before).contains(kNone + "Загружена прошивка из файла \"" + native + "\""));
   EXPECT_EQ(Items(), QStringList({native}));

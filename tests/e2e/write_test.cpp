@@ -7,6 +7,7 @@
 #include "protocol/frame.h"
 #include "resources/builtinimage.h"
 #include "devices/timerresolution.h"
+#include "support/formcontrols.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ TEST_F(WriteTest, PackedFileIsWrittenAndReadAgainForEveryWrite) {
   Click(42);
   ASSERT_TRUE(WaitForWrites());
   EXPECT_TRUE(FlashHolds(*Bus.Flash("d"), second));
-  EXPECT_EQ(Form->lblFileVer->text(), "VLQN-2.3b");
+  EXPECT_EQ(TFormControls(*Form).lblFileVer->text(), "VLQN-2.3b");
 }
 
 TEST_F(WriteTest, TwoDevicesAreWrittenAtOnceEachWithItsOwnPanelAndLines) {
@@ -99,7 +100,7 @@ TEST_F(WriteTest, TwoDevicesAreWrittenAtOnceEachWithItsOwnPanelAndLines) {
   WaitForScan(2);
   Click(1);
   Click(2);
-  EXPECT_EQ(Form->WritesRunning(), 2);
+  EXPECT_EQ(Form->Controller().WritesRunning(), 2);
   ASSERT_TRUE(WaitForWrites());
   for (int serial : {1, 2}) {
     EXPECT_EQ(Status(serial), "Обновление прошивки завершено успешно") << serial;
@@ -114,7 +115,7 @@ TEST_F(WriteTest, AutomaticWritingStartsBootLoaderDevicesOnly) {
   const QString path = PackFile(GenerateCodePayload(8, 4));
   Start({"externfirmware"});
   Form->SetFileBoxText(path);
-  Form->cbAutoWrite->setChecked(true);
+  TFormControls(*Form).cbAutoWrite->setChecked(true);
   WaitForScan(0);
   Bus.Add(Device("boot", saFtdi, "7"));
   Bus.Add(Device("app", saFtdi, "8", false));
@@ -142,8 +143,40 @@ TEST_F(WriteTest, DeviceUnpluggedDuringItsWriteIsReportedThenRemoved) {
   const qsizetype gone = IndexOf(Dev(9) + "Прибор отключен");
   ASSERT_GE(outcome, 0) << Lines().join('\n').toStdString();
   EXPECT_LT(outcome, gone);
-  EXPECT_EQ(Form->DevPanel->findChildren<QGroupBox*>().size(), 1);
+  EXPECT_EQ(TFormControls(*Form).DevPanel->findChildren<QGroupBox*>().size(), 1);
   EXPECT_NE(Listed(10), nullptr);
+}
+
+// A scan that finds the device again while its old record is still being written takes
+// the listing for that record; once the old record has gone, the device is listed anew.
+// (An adapter whose description changes away and back stands for a quick replug that
+// the running write does not notice.)
+TEST_F(WriteTest, DeviceFoundAgainWhileItsOldRecordIsWrittenIsListedOnceThatRecordHasGone) {
+  TSimDeviceConfig slow = Device("d", saFtdi, "9");
+  slow.WriteMsPerPart = 40;
+  Bus.Add(slow);
+  Start();
+  WaitForScan(1);
+  const auto old = Form->Controller().DeviceBySerial(9);
+  Click(9);
+  ASSERT_TRUE(WaitUntil([&] { return Bus.FramesReceived("d", frame::cmdWriteV2) >= 2; }));
+  Bus.Configure("d", [](TSimDeviceConfig& c) { c.Description = "Other"; });
+  Notify();
+  ASSERT_TRUE(WaitUntil([&] { return Form->Controller().IsGone(old); }));
+  Bus.Configure("d", [](TSimDeviceConfig& c) { c.Description = "Velmarkon"; });
+  Notify();
+  const auto scanned = [&] {
+    return !Form->Controller().ScanTimer().isActive() && !Form->Controller().ScanRunning();
+  };
+  ASSERT_TRUE(WaitUntil(scanned));
+  ASSERT_TRUE(Form->Controller().IsWriting(old)) << "the write ended before the second scan";
+  ASSERT_TRUE(WaitForWrites());
+  ASSERT_TRUE(WaitUntil([&] { return Listed(9) != nullptr && scanned(); }))
+      << Lines().join('\n').toStdString();
+  EXPECT_NE(Form->Controller().DeviceBySerial(9), old);
+  EXPECT_EQ(Lines().count(Dev(9) + "Прибор подключен"), 2);
+  EXPECT_TRUE(Logged(Dev(9) + "Прибор отключен"));
+  EXPECT_EQ(TFormControls(*Form).DevPanel->findChildren<QGroupBox*>().size(), 1);
 }
 
 TEST_F(WriteTest, LockedDeviceAndIncompatibleImageHaveTextsOfTheirOwn) {

@@ -9,6 +9,7 @@
 #include "protocol/frame.h"
 #include "reliabilityfixture.h"
 #include "support/testplatform.h"
+#include "support/formcontrols.h"
 
 namespace {
 
@@ -53,8 +54,8 @@ TEST_F(BadInput, SettingsFilesThatMakeNoSenseAreReportedAndLeaveTheDesignedWindo
     EXPECT_LT(Form->y(), 100000);
     // Said once, in one line that names the file and shows no control character.
     Form->FlushLog();
-    const QStringList said = Form->reLog->toPlainText().split(u'\n').filter(kAboutWindowSettings);
-    ASSERT_EQ(said.size(), 1) << Form->reLog->toPlainText().toStdString();
+    const QStringList said = TFormControls(*Form).reLog->toPlainText().split(u'\n').filter(kAboutWindowSettings);
+    ASSERT_EQ(said.size(), 1) << TFormControls(*Form).reLog->toPlainText().toStdString();
     EXPECT_TRUE(said[0].contains(c.said)) << said[0].toStdString();
     EXPECT_TRUE(said[0].contains(QDir::toNativeSeparators(Dir.filePath("VLFWLoader.ini"))))
         << said[0].toStdString();
@@ -72,8 +73,8 @@ TEST_F(BadInput, SettingsFilesThatMakeNoSenseAreReportedAndLeaveTheDesignedWindo
   Start();
   WaitForScan(0);
   Form->FlushLog();
-  EXPECT_FALSE(Form->reLog->toPlainText().contains(kAboutWindowSettings))
-      << Form->reLog->toPlainText().toStdString();
+  EXPECT_FALSE(TFormControls(*Form).reLog->toPlainText().contains(kAboutWindowSettings))
+      << TFormControls(*Form).reLog->toPlainText().toStdString();
 }
 
 // A plain file where "Logs" should be: the lines go to the user's data directory, and
@@ -98,9 +99,9 @@ TEST_F(BadInput, LogDirectoryThatCannotBeMadeIsReportedAndKeepsThePaneGoing) {
     Bus.Add(Device("d", saQn, "5"));
     Start();
     WaitForScan(1);
-    EXPECT_TRUE(Form->cbWritelogToFile->isChecked());
+    EXPECT_TRUE(TFormControls(*Form).cbWritelogToFile->isChecked());
     EXPECT_TRUE(Logged(DevPrefix(5) + "Прибор подключен"));
-    const QStringList pane = Form->reLog->toPlainText().split(u'\n');
+    const QStringList pane = TFormControls(*Form).reLog->toPlainText().split(u'\n');
     const QString fallback = userDir + "/Logs/";
     if (fallbackBlocked) {
       EXPECT_EQ(pane.filter("Не удаётся записать лог").size(), 1) << pane.join('\n').toStdString();
@@ -197,8 +198,8 @@ TEST_F(BadInput, FileDeletedBetweenLoadAndWriteIsReportedNotWritten) {
   const QString path = PackFile(GenerateCodePayload(8, 3));
   Bus.Add(Device("d", saQn, "12"));
   StartWithFile(path);
-  Form->btnFwLoad->click();
-  EXPECT_EQ(Form->lblFileVer->text(), "VLQN-2.3b");
+  TFormControls(*Form).btnFwLoad->click();
+  EXPECT_EQ(TFormControls(*Form).lblFileVer->text(), "VLQN-2.3b");
   WaitForScan(1);
   ASSERT_TRUE(QFile::remove(path));
   Panel(12)->btnWrite->click();

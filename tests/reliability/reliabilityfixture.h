@@ -41,7 +41,7 @@ protected:
 
   // Waits for a scan that starts after `listingsBefore` to be merged.
   ::testing::AssertionResult WaitForScanAfter(std::uint32_t listingsBefore) {
-    if (WaitUntil([&] { return Listings() > listingsBefore && !Form->ScanRunning(); }, 60000))
+    if (WaitUntil([&] { return Listings() > listingsBefore && !Form->Controller().ScanRunning(); }, 60000))
       return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "no scan merged in time\n" << Lines().join('\n').toStdString();
   }
@@ -53,7 +53,7 @@ protected:
   }
 
   ::testing::AssertionResult Settled() {
-    if (WaitUntil([&] { return !Form->ScanRunning() && Form->WritesRunning() == 0; }, 60000))
+    if (WaitUntil([&] { return !Form->Controller().ScanRunning() && Form->Controller().WritesRunning() == 0; }, 60000))
       return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "workers still running\n" << Lines().join('\n').toStdString();
   }
@@ -70,7 +70,8 @@ protected:
   }
   QSet<int> ListedSerials() {
     QSet<int> serials;
-    for (const auto& device : Form->DevList) serials << device->SerialNumber;
+    for (const auto id : Form->Controller().Devices())
+      serials << Form->Controller().Device(id)->SerialNumber;
     return serials;
   }
 
@@ -89,10 +90,10 @@ protected:
   // No worker runs, and the records alive are exactly those of the device list.
   void ExpectNoWorkerAndNoStrayRecord() {
     ASSERT_TRUE(Settled());
-    EXPECT_FALSE(Form->ScanRunning());
-    EXPECT_EQ(Form->WritesRunning(), 0);
-    for (const auto& device : Form->DevList) EXPECT_EQ(device->WriteThread, nullptr);
-    EXPECT_EQ(TDevEntry::LiveCountForTests(), static_cast<int>(Form->DevList.size()));
+    EXPECT_FALSE(Form->Controller().ScanRunning());
+    EXPECT_EQ(Form->Controller().WritesRunning(), 0);
+    for (const auto id : Form->Controller().Devices()) EXPECT_FALSE(Form->Controller().IsWriting(id));
+    EXPECT_EQ(TDevEntry::LiveCountForTests(), static_cast<int>(Form->Controller().Devices().size()));
   }
 
   // With every fault switched off, one more scan makes the list equal the bus.

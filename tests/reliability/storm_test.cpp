@@ -5,6 +5,7 @@
 #include <random>
 
 #include "reliabilityfixture.h"
+#include "support/formcontrols.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ TEST_F(Storm, DevicesComeGoAndBreakWhileWrittenAndNothingIsLost) {
     names.push_back(name);
   }
   StartWithFile(PackFile(payload));
-  Form->cbAutoWrite->setChecked(true);
+  TFormControls(*Form).cbAutoWrite->setChecked(true);
   ASSERT_TRUE(WaitForScanAfter(0));
 
   const std::vector<std::function<void(TSimDeviceConfig&)>> faults = {
@@ -98,8 +99,9 @@ TEST_F(Storm, DevicesComeGoAndBreakWhileWrittenAndNothingIsLost) {
         ++faultEvents;
         break;
       default:
-        if (Form->DevList.empty()) break;
-        if (TFWLoaderDevGroup* panel = TMainForm::PanelOf(*Form->DevList[static_cast<std::size_t>(pick(static_cast<int>(Form->DevList.size())))])) {
+        const auto listed = Form->Controller().Devices();
+        if (listed.empty()) break;
+        if (TFWLoaderDevGroup* panel = Form->PanelOf(listed[static_cast<std::size_t>(pick(static_cast<int>(listed.size())))])) {
           panel->btnWrite->click();
           ++clicks;
         }

@@ -61,9 +61,9 @@ TEST_F(DeviceChangeBroadcast, RestartsTheDeviceTimer) {
   setup.ShowMessage = [](const QString&) {};
   TMainForm form(std::move(setup));
   form.show();
-  QSignalSpy ticks(form.DevTimer, &QTimer::timeout);
+  QSignalSpy ticks(&form.Controller().ScanTimer(), &QTimer::timeout);
   // The first tick comes by itself; after it the timer waits for a notification.
-  ASSERT_TRUE(WaitUntil([&] { return ticks.count() >= 1 && !form.DevTimer->isActive(); }, kWaitMs));
+  ASSERT_TRUE(WaitUntil([&] { return ticks.count() >= 1 && !form.Controller().ScanTimer().isActive(); }, kWaitMs));
   for (const QStringList& change : {QStringList{"add", "name=d2", "adapter=ftdi", "serial=202"},
                                     QStringList{"unplug", "d2"}}) {
     const qsizetype before = ticks.count();

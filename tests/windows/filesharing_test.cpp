@@ -14,6 +14,7 @@
 #include "app/logpane.h"
 #include "app/mainform.h"
 #include "packer.h"
+#include "support/formcontrols.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ TEST(FileSharing, OpenLogFileCanBeRenamedAndDeletedByAnotherProcess) {
 QStringList PaneLines(TMainForm& form) {
   form.FlushLog();
   QStringList lines;
-  for (QTextBlock block = form.reLog->document()->begin(); block.isValid(); block = block.next())
+  for (QTextBlock block = TFormControls(form).reLog->document()->begin(); block.isValid(); block = block.next())
     lines << block.text();
   return lines;
 }
@@ -81,15 +82,15 @@ TEST(FileSharing, FirmwareFileHeldByAnotherProcessFailsToLoad) {
   ASSERT_EQ(holder.readAllStandardOutput().trimmed(), "held");
 
   const qsizetype before = PaneLines(form).size();
-  form.btnFwLoad->click();
+  TFormControls(form).btnFwLoad->click();
   EXPECT_EQ(PaneLines(form).mid(before),
             QStringList({QStringLiteral("Прибор -------\tОшибка загрузки прошивки")}));
-  EXPECT_NE(form.lblFileVer->text(), QStringLiteral("VLQN-2.4"));
+  EXPECT_NE(TFormControls(form).lblFileVer->text(), QStringLiteral("VLQN-2.4"));
 
   holder.kill();
   holder.waitForFinished(kWaitMs);
-  form.btnFwLoad->click();
-  EXPECT_EQ(form.lblFileVer->text(), QStringLiteral("VLQN-2.4"));
+  TFormControls(form).btnFwLoad->click();
+  EXPECT_EQ(TFormControls(form).lblFileVer->text(), QStringLiteral("VLQN-2.4"));
 }
 
 }  // namespace
