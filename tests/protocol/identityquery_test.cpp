@@ -4,26 +4,15 @@
 
 #include "protocol/frame.h"
 #include "support/recordinglog.h"
+#include "support/identityreplies.h"
 #include "support/scriptedchannel.h"
 
 namespace {
 
 using TBytes = TScriptedChannel::TBytes;
-
-// An accepted identity reply carrying the given payload.
-TBytes Reply(const TBytes& payload) {
-  TBytes bytes = BuildCommandFrame(frame::rcDone, 10, 0, payload.data(), payload.size());
-  return bytes;
-}
-TBytes TextReply(const std::string& text) {
-  TBytes payload(text.begin(), text.end());
-  payload.push_back(0);
-  return Reply(payload);
-}
-TBytes NumberReply(std::uint32_t value) {
-  return Reply({static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
-}
+using identity::NumberReply;
+using identity::Reply;
+using identity::TextReply;
 const TBytes kSilence;
 
 struct IdentityQuery : ::testing::Test {
