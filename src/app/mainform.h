@@ -96,8 +96,8 @@ private:
   // Windows log-off the process ends soon after, with the window never destroyed), or
   // else when the window is destroyed.
   void WriteSettingsOnce();
-  // How much of a MainForm value was applied: none (too few numbers), part of it (numbers
-  // missing, or a place off the screen), or all of it.
+  // How much of a MainForm value was applied: none (too few numbers), part of it (the
+  // numbers, but not what followed them), or all of it.
   enum class TSettingUse { None, Partly, Whole };
   TSettingUse ApplyMainFormSetting(const QString& text);
   void ChooseSettingsFile();

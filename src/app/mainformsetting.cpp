@@ -44,6 +44,8 @@ TMainFormSetting ParseMainFormSetting(QStringView text) {
     setting.Values[static_cast<size_t>(i)] = value;
     setting.Found = i + 1;
   }
+  while (pos < text.size() && (text[pos] == u' ' || text[pos] == u'\t')) ++pos;
+  setting.Trailing = pos < text.size();
   return setting;
 }
 

@@ -8,6 +8,7 @@
 struct TMainFormSetting {
   static constexpr int kFieldCount = 7;
   int Found = 0;                        // how many numbers stood in the text
+  bool Trailing = false;                // something other than blanks followed them
   std::array<int, kFieldCount> Values;  // -1 where no number was found
 
   TMainFormSetting() { Values.fill(-1); }

@@ -108,7 +108,8 @@ void TMainForm::ReadSettings() {
     LogMessage(llError, "Настройки окна в файле %s не распознаны: \"%s\"; окно открыто как задумано",
                file.c_str(), shown.c_str());
   } else if (use == TSettingUse::Partly) {
-    LogMessage(llError, "Настройки окна в файле %s применены не полностью: \"%s\"", file.c_str(),
+    // The numbers before it were used: worth a word, not an error.
+    LogMessage(llInfo, "Настройки окна в файле %s применены не полностью: \"%s\"", file.c_str(),
                shown.c_str());
   }
 }
@@ -135,8 +136,9 @@ TMainForm::TSettingUse TMainForm::ApplyMainFormSetting(const QString& text) {
   if (value(fAutoWrite) >= 0) cbAutoWrite->setChecked(value(fAutoWrite) != 0);
   if (value(fLogHeight) >= 0) LogHeight = value(fLogHeight);
   if (value(fWriteLog) >= 0) cbWritelogToFile->setChecked(value(fWriteLog) != 0);
-  const bool whole = setting.Found == TMainFormSetting::kFieldCount && leftOnScreen && topOnScreen;
-  return whole ? TSettingUse::Whole : TSettingUse::Partly;
+  // Fewer than seven numbers and a place off the screen are ordinary values (an older
+  // file, a screen since removed), taken as they are without a word.
+  return setting.Trailing ? TSettingUse::Partly : TSettingUse::Whole;
 }
 
 void TMainForm::WriteSettings() {

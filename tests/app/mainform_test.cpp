@@ -1,4 +1,5 @@
 #include "app/appdirs.h"
+#include "app/logline.h"
 #include "app/mainform.h"
 
 #include <QCheckBox>
@@ -134,18 +135,25 @@ TEST_F(MainFormTest, MainFormSettingIsApplied) {
     bool AutoWrite;
     int LogHeight;
     bool WriteLog;
+    QString Said;  // what the log says of the value; empty: nothing
+    TLogLevel Level;
   };
   const QString edgeX = QString::number(screen.width() - 100);
   const QString insideX = QString::number(screen.width() - 101);
+  const QString unusable = "не распознаны";
+  const QString partly = "применены не полностью";
   const Case cases[] = {
-      {"10,20,700,500", {10, 20}, {700, 500}, false, 165, false},
-      {"10,20,700", {0, 0}, {}, false, 165, false},
-      {"-5,20,700,500,1,200,1", {0, 20}, {700, 500}, true, 200, true},
-      {"10,-1,-1,-1,0,-1,0", {10, 0}, {}, false, 165, false},
-      {edgeX + ",10,700,500", {0, 10}, {700, 500}, false, 165, false},
-      {insideX + ",10,700,500", {screen.width() - 101, 10}, {700, 500}, false, 165, false},
-      {"garbage", {0, 0}, {}, false, 165, false},
-      {"10,20,99999999999,600,1,1,1", {0, 0}, {}, false, 165, false},
+      {"10,20,700,500", {10, 20}, {700, 500}, false, 165, false, {}, llInfo},
+      {"10,20,700", {0, 0}, {}, false, 165, false, unusable, llError},
+      {"-5,20,700,500,1,200,1", {0, 20}, {700, 500}, true, 200, true, {}, llInfo},
+      {"10,-1,-1,-1,0,-1,0", {10, 0}, {}, false, 165, false, {}, llInfo},
+      {edgeX + ",10,700,500", {0, 10}, {700, 500}, false, 165, false, {}, llInfo},
+      {insideX + ",10,700,500", {screen.width() - 101, 10}, {700, 500}, false, 165, false, {}, llInfo},
+      {"10,20,700,500,1 ", {10, 20}, {700, 500}, true, 165, false, {}, llInfo},
+      {"10,20,700,500,1;", {10, 20}, {700, 500}, true, 165, false, partly, llInfo},
+      {"10,20,700,500,1,200,1,9", {10, 20}, {700, 500}, true, 200, true, partly, llInfo},
+      {"garbage", {0, 0}, {}, false, 165, false, unusable, llError},
+      {"10,20,99999999999,600,1,1,1", {0, 0}, {}, false, 165, false, unusable, llError},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Value.toStdString());
@@ -157,6 +165,18 @@ TEST_F(MainFormTest, MainFormSettingIsApplied) {
     EXPECT_EQ(TFormControls(form).cbAutoWrite->isChecked(), c.AutoWrite);
     EXPECT_EQ(TFormControls(form).reLog->height(), c.LogHeight);
     EXPECT_EQ(TFormControls(form).cbWritelogToFile->isChecked(), c.WriteLog);
+    form.FlushLog();
+    std::vector<QTextBlock> said;
+    for (QTextBlock block = TFormControls(form).reLog->document()->begin(); block.isValid();
+         block = block.next())
+      if (block.text().contains("Настройки окна")) said.push_back(block);
+    if (c.Said.isEmpty()) {
+      EXPECT_TRUE(said.empty()) << said.front().text().toStdString();
+    } else {
+      ASSERT_EQ(said.size(), 1u);
+      EXPECT_TRUE(said[0].text().contains(c.Said)) << said[0].text().toStdString();
+      EXPECT_EQ(said[0].begin().fragment().charFormat().foreground().color(), LogLevelColor(c.Level));
+    }
     Close();
   }
 }
