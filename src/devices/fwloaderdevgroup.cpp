@@ -85,7 +85,10 @@ TFWLoaderDevGroup::TFWLoaderDevGroup(QWidget* devPanel, const QString& serialTex
   // Inside a scroll area the label would contrast with the viewport's base colour and
   // paint with the Text role; its colour is set on WindowText.
   lblMessage->setForegroundRole(QPalette::WindowText);
-  lblMessage->setGeometry(pbProgress->x(), 38, btnWrite->x() - 4 - pbProgress->x(), 20);
+  // Its width is the button's left less 4 (not the distance between the two less 4): the
+  // line reaches under the button's left edge by the bar's inset.
+  lblMessage->setGeometry(pbProgress->x(), 38, btnWrite->x() - 4, 20);
+  btnWrite->raise();  // the whole button stays clickable
 
   // From here on the right-hand controls keep their distance to the box's right edge and
   // the status line and the progress bar stretch with it.
