@@ -108,11 +108,9 @@ TEST_P(FaultMatrix, OutcomeShownAndNothingLost) {
       EXPECT_TRUE(LoggedPattern(DevPrefix(kSerial),
                                 QString::fromUtf8(kAny) + QStringLiteral("Ошибка %1 при прошивке\\. Последний код ответа прибора \\d+").arg(cell.Outcome)));
     }
+    // A success is checked against the flash above; a failure must never be logged as one.
     if (cell.Outcome != 0) {
       EXPECT_FALSE(SuccessLogged());
-    }
-    if (SuccessLogged()) {
-      EXPECT_TRUE(holds) << "success reported for a flash without the image";
     }
   }
   for (const char* pattern : cell.DeviceLines)

@@ -115,7 +115,21 @@ TEST_F(Storm, DevicesComeGoAndBreakWhileWrittenAndNothingIsLost) {
 
   ClearFaultsAndExpectListEqualsBus();
   ExpectNoWorkerAndNoStrayRecord();
+  // With the faults gone every plugged device takes the image: the storm left nothing
+  // behind that keeps a device from being written.
+  for (const auto id : Form->Controller().Devices())
+    if (TFWLoaderDevGroup* panel = Form->PanelOf(id)) panel->btnWrite->click();
+  ASSERT_TRUE(Settled());
+  for (const std::string& name : names) {
+    const auto config = Bus.Config(name);
+    if (!config->Plugged) continue;
+    const int serial = SerialNumberFromText(config->Serial);
+    ASSERT_NE(Panel(serial), nullptr) << name;
+    EXPECT_EQ(Panel(serial)->lblMessage->text(), kWriteSucceeded) << name;
+    EXPECT_TRUE(FlashHolds(Bus.Flash(name), payload)) << name;
+  }
   ExpectEveryWriteReportedOnce();
+  EXPECT_GE(Started, static_cast<int>(BusSerials().size()));
   ExpectSuccessOnlyWithImage(payload);
   std::printf("storm: %d events (%d plug/unplug, %d faults, %d clicks), %d writes started, seed %u\n",
               events, plugEvents, faultEvents, clicks, Started, seed);
