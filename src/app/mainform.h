@@ -84,6 +84,7 @@ public:
 
 protected:
   void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
 private:
   void BuildControls();
@@ -155,6 +156,7 @@ private:
   std::unique_ptr<TDeviceWatch> DeviceWatch;
   QString SettingsFile;
   bool Shown = false;
+  bool Painted = false;
   bool SettingsWritten = false;
   QFileDialog* OpenDialog = nullptr;
   int LogHeight = 165;  // designed; the settings may change it
