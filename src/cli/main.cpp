@@ -1,0 +1,63 @@
+// vlfwflash: the station command line, the device controller's second front end beside
+// the window. Usage and the JSON lines it prints: README.md.
+#include <QCoreApplication>
+#include <QDir>
+#include <cstdio>
+
+#include "app/appdirs.h"
+#include "app/singleinstance.h"
+#include "cli/imageinfo.h"
+#include "cli/interrupt.h"
+#include "cli/station.h"
+#include "link/driverlibs.h"
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("VLFWLoader"));
+  std::vector<std::string> arguments;
+  for (const QString& argument : QCoreApplication::arguments().mid(1))
+    arguments.push_back(argument.toStdString());
+  if (!arguments.empty() && (arguments[0] == "--help" || arguments[0] == "-h")) {
+    std::fputs(kStationUsage, stdout);
+    return 0;
+  }
+  const TStationParse parse = ParseStationArguments(arguments);
+  if (!parse.Options) {
+    std::fprintf(stderr, "vlfwflash: %s\n%s", parse.Error.c_str(), kStationUsage);
+    return TStation::exUsage;
+  }
+  const TStationOptions& options = *parse.Options;
+  TStationOutput output(options.Json);
+  if (options.Command == TStationCommand::Info) return PrintImageInfo(options.Image, output);
+
+  // The window and the station never drive the same devices at once.
+  TSingleInstance instance;
+  if (!instance.TryAcquire()) {
+    output.Event(QStringLiteral("error"), {{"text", "another copy of the loader is running"}},
+                 QStringLiteral("Программа загрузки уже запущена: сначала закройте её."));
+    return TStation::exOtherCopy;
+  }
+  const bool ftdi = LoadFtdiDriver() != nullptr;
+  const bool qn = LoadQnDriver() != nullptr;
+  if (!ftdi && !qn) {
+    output.Event(QStringLiteral("error"), {{"text", "no driver library is installed"}},
+                 QStringLiteral("Драйверы устройств FTDI и QN не установлены."));
+    return TStation::exNoDriver;
+  }
+
+  // The log goes where the window keeps it: beside the program, or in the user's data
+  // directory for a copy installed for all users.
+  QString programDir = QCoreApplication::applicationDirPath() + u'/';
+  const QString logDir = !options.Log ? QString()
+                         : InstalledForAllUsers(programDir) ? UserDataDirectory()
+                                                             : programDir;
+  TStation station(options, output, logDir);
+  if (!station.Prepare()) return station.ExitCode();
+  QObject::connect(&station, &TStation::Finished, &app, [](int code) { QCoreApplication::exit(code); },
+                   Qt::QueuedConnection);
+  InstallInterruptHandler(station, [&station] { station.Interrupt(); });
+  station.Start();
+  const int code = QCoreApplication::exec();
+  instance.Release();
+  return code;
+}
