@@ -3,7 +3,7 @@
 
 // The byte pipe to one device, as the protocol code sees it: no vendor types, so tests
 // can script a device conversation. The link layer implements it over the driver
-// libraries (DevOpen, DevClose, DevWrite, DevRead).
+// libraries (TDeviceChannel, link/channel.h); its channels are owned through this base.
 class TByteChannel {
 public:
   virtual bool Open() = 0;
@@ -14,6 +14,5 @@ public:
   virtual std::uint32_t Read(std::uint8_t* buffer, std::uint32_t maxLength,
                              std::uint32_t timeoutMs) = 0;
 
-protected:
-  ~TByteChannel() = default;
+  virtual ~TByteChannel() = default;
 };
