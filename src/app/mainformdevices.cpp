@@ -10,7 +10,6 @@
 #include "app/mainform.h"
 #include "devices/fwloaderdevgroup.h"
 #include "devices/readversion.h"
-#include "link/channel.h"
 #include "protocol/identityquery.h"
 #include "protocol/textformat.h"
 
@@ -203,4 +202,6 @@ void TMainForm::StopWorkers() {
   if (ScanThread != nullptr || RunningWrites > 0) loop.exec();
 }
 
-void TMainForm::CloseDeviceChannel(TDevEntry& entry) { DevClose(entry); }
+// Nothing to close: a record holds no handle. The scan and each write own the channel
+// they open, and it closes itself when they end, before StopWorkers returns.
+void TMainForm::CloseDeviceChannel(TDevEntry&) {}

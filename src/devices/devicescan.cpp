@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "link/devchannel.h"
+#include "link/channel.h"
 #include "protocol/identityquery.h"
 #include "protocol/ticks.h"
 
@@ -71,7 +71,7 @@ void TDeviceScan::MatchWithDevList() {
 void TDeviceScan::IdentifyNewDevices() {
   for (const auto& device : NewDevices) {
     if (StopRequested) return;
-    TDevChannel channel(*device);
-    IdentifyDevice(*device, channel, Log, ErrorCode);
+    const std::unique_ptr<TDeviceChannel> channel = MakeDeviceChannel(*device);
+    IdentifyDevice(*device, *channel, Log, ErrorCode);
   }
 }

@@ -2,7 +2,7 @@
 
 #include "devices/handover.h"
 #include "devices/timerresolution.h"
-#include "link/devchannel.h"
+#include "link/channel.h"
 
 TWriteThread::TWriteThread(TDevEntry& device, QObject& mainThreadObject, TLogSink& mainLog,
                            TWriteThreadHost& host)
@@ -10,8 +10,8 @@ TWriteThread::TWriteThread(TDevEntry& device, QObject& mainThreadObject, TLogSin
 
 void TWriteThread::run() {
   const TTimerResolution resolution;
-  TDevChannel channel(Device);
-  TWriteBody body(Device, channel, *this, Log);
+  const std::unique_ptr<TDeviceChannel> channel = MakeDeviceChannel(Device);
+  TWriteBody body(Device, *channel, *this, Log);
   body.Execute();
   ResultCode = body.ResultCode;
   LastReplyCode = body.LastReplyCode;
