@@ -26,7 +26,7 @@ protected:
 };
 
 // The record of one attached device. Enumeration creates it, the scan fills its identity
-// and moves it into DevList, the channel keeps its handles in it.
+// and moves it into DevList; a channel made from it (link/channel.h) copies what it opens by.
 // DevList and, in listed records, Disconnected and WriteThread are guarded by
 // DevListLock; the identity fields are written only while the record is new and private
 // to the scan thread.
@@ -48,8 +48,6 @@ public:
   TFirmwareVersion FirmwareVersion;
   TFirmwareVersion LoaderVersion;
   std::int32_t AdapterKind;  // 0: FTDI adapter; any other value: QN adapter
-  void* FtdiHandle = nullptr;
-  std::uint32_t QnHandle = 0;
 
   // Records alive in the process, for tests that check that none is leaked.
   static int LiveCountForTests();

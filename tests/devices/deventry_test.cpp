@@ -25,8 +25,6 @@ TEST(DevEntry, ConstructionSetsKeyAndLeavesIdentityEmpty) {
   EXPECT_FALSE(ftdi.BootMode || ftdi.BootStarted || ftdi.Disconnected);
   EXPECT_EQ(ftdi.Panel, nullptr);
   EXPECT_EQ(ftdi.WriteThread, nullptr);
-  EXPECT_EQ(ftdi.FtdiHandle, nullptr);
-  EXPECT_EQ(ftdi.QnHandle, 0u);
   EXPECT_EQ(ftdi.FirmwareVersion.VersionText(), "?????");
 
   TDevEntry qn("x1", 0x1234, 1);
