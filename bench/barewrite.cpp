@@ -21,11 +21,11 @@ bool SectorEmpty(const std::vector<std::uint8_t>& flash, const TFlashSector& sec
 }
 
 // One frame and its 14-byte reply, with the loader's three attempts.
-bool Exchange(TDevEntry& device, const std::vector<std::uint8_t>& request) {
+bool Exchange(TDeviceChannel& channel, const std::vector<std::uint8_t>& request) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     std::uint8_t reply[14] = {};
-    if (!DevWrite(device, request.data(), static_cast<std::uint32_t>(request.size()))) continue;
-    if (DevRead(device, reply, sizeof reply, 1000) != sizeof reply) continue;
+    if (!channel.Write(request.data(), static_cast<std::uint32_t>(request.size()))) continue;
+    if (channel.Read(reply, sizeof reply, 1000) != sizeof reply) continue;
     return frame::ReadHeader(reply, sizeof reply).Code == frame::rcDone;
   }
   return false;
@@ -53,26 +53,27 @@ double BareWriteMs(TDevEntry& device, const TSectorLayout& layout,
   while (last >= layout.FirstSector &&
          SectorEmpty(flash, layout.Sectors[static_cast<std::size_t>(last)]))
     --last;
+  const std::unique_ptr<TDeviceChannel> channel = MakeDeviceChannel(device);
   const double start = BenchNowMs();
-  if (!DevOpen(device)) return -1;
+  if (!channel->Open()) return -1;
   bool ok = true;
   for (std::int32_t n = layout.FirstSector; ok && n <= last; ++n) {
     const TFlashSector& sector = layout.Sectors[static_cast<std::size_t>(n)];
     if (SectorEmpty(flash, sector)) continue;
     const auto sectorNumber = static_cast<std::uint16_t>(n);
-    ok = Exchange(device, BuildCommandFrame(frame::cmdEraseV2, sectorNumber, sector.Offset));
+    ok = Exchange(*channel, BuildCommandFrame(frame::cmdEraseV2, sectorNumber, sector.Offset));
     for (std::uint32_t at = sector.Offset; ok && at < sector.Offset + sector.Size;
          at += frame::kPartSize)
-      ok = Exchange(device, BuildCommandFrame(frame::cmdWriteV2, sectorNumber, at,
-                                              flash.data() + at, frame::kPartSize));
+      ok = Exchange(*channel, BuildCommandFrame(frame::cmdWriteV2, sectorNumber, at,
+                                                flash.data() + at, frame::kPartSize));
   }
   const auto closing = BuildCommandFrame(ok ? frame::cmdCloseSuccess : frame::cmdCloseFailure,
                                          frame::kNoSectorParameter, 0);
-  if (DevWrite(device, closing.data(), static_cast<std::uint32_t>(closing.size()))) {
+  if (channel->Write(closing.data(), static_cast<std::uint32_t>(closing.size()))) {
     std::vector<std::uint8_t> ignored(1024);
-    DevRead(device, ignored.data(), 1024, 100);
+    channel->Read(ignored.data(), 1024, 100);
   }
-  DevClose(device);
+  channel->Close();
   const double elapsed = BenchNowMs() - start;
   return ok ? elapsed : -1;
 }

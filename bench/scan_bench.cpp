@@ -10,7 +10,7 @@
 
 #include "benchreport.h"
 #include "benchwindow.h"
-#include "link/devchannel.h"
+#include "link/channel.h"
 #include "link/driverlibs.h"
 #include "protocol/identityquery.h"
 
@@ -25,11 +25,11 @@ public:
 
 double BareIdentityMs(const std::string& serial) {
   TDevEntry device(serial, 0xFFFF, 0);
-  TDevChannel channel(device);
+  const std::unique_ptr<TDeviceChannel> channel = MakeDeviceChannel(device);
   TNoLog log;
   std::int32_t error = 0;
   const double start = BenchNowMs();
-  const bool identified = IdentifyDevice(device, channel, log, error);
+  const bool identified = IdentifyDevice(device, *channel, log, error);
   const double elapsed = BenchNowMs() - start;
   return identified && device.BootMode ? elapsed : -1;
 }

@@ -23,8 +23,6 @@ public:
   TFirmwareVersion FirmwareVersion;
   TFirmwareVersion LoaderVersion;
   std::int32_t AdapterKind;  // 0: FTDI adapter; any other value: QN adapter
-  void* FtdiHandle = nullptr;
-  std::uint32_t QnHandle = 0;
 
   // Records alive in the process, for tests that check that none is leaked.
   static int LiveCountForTests();

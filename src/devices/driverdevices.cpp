@@ -1,6 +1,6 @@
 #include "devices/driverdevices.h"
 
-#include "link/devchannel.h"
+#include "link/channel.h"
 
 TEnumResult TDriverDevices::ListFtdi(TDevEntryList& list, TLogSink& log) {
   return EnumFtdiDevices(list, log);
@@ -11,5 +11,5 @@ TEnumResult TDriverDevices::ListQn(TDevEntryList& list, TLogSink& log) {
 }
 
 std::unique_ptr<TByteChannel> TDriverDevices::MakeChannel(const TDevEntry& device) {
-  return std::make_unique<TDevChannel>(const_cast<TDevEntry&>(device));
+  return MakeDeviceChannel(device);
 }

@@ -3,7 +3,7 @@
 
 // The byte pipe to one device, as the protocol code sees it: no vendor types, so tests
 // can script a device conversation. The link layer implements it over the driver
-// libraries (DevOpen, DevClose, DevWrite, DevRead).
+// libraries (TDeviceChannel, link/channel.h); its channels are owned through this base.
 class TByteChannel {
 public:
   virtual ~TByteChannel() = default;

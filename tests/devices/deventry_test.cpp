@@ -23,8 +23,6 @@ TEST(DevEntry, ConstructionSetsKeyAndLeavesIdentityEmpty) {
   EXPECT_EQ(ftdi.AdapterKind, 0);
   EXPECT_EQ(ftdi.ProcessorId, 0u);
   EXPECT_FALSE(ftdi.BootMode || ftdi.BootStarted);
-  EXPECT_EQ(ftdi.FtdiHandle, nullptr);
-  EXPECT_EQ(ftdi.QnHandle, 0u);
   EXPECT_EQ(ftdi.FirmwareVersion.VersionText(), "?????");
 
   TDevEntry qn("x1", 0x1234, 1);

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "link/devchannel.h"
+#include "link/channel.h"
 #include "link/driverlibs.h"
 #include "packer.h"
 #include "protocol/frame.h"
@@ -67,8 +67,8 @@ protected:
   }
 
   TWriteBody Run() {
-    TDevChannel channel(*Device);
-    TWriteBody body(*Device, channel, Host, Log);
+    const std::unique_ptr<TDeviceChannel> channel = MakeDeviceChannel(*Device);
+    TWriteBody body(*Device, *channel, Host, Log);
     body.Execute();
     return body;
   }
@@ -222,8 +222,8 @@ TEST_F(WriteBody, FailuresBeforeTheChannelSendNothing) {
     c.setup(Host, Config);
     Plug();
     TRecordingLog log;
-    TDevChannel channel(*Device);
-    TWriteBody body(*Device, channel, Host, log);
+    const std::unique_ptr<TDeviceChannel> channel = MakeDeviceChannel(*Device);
+    TWriteBody body(*Device, *channel, Host, log);
     body.Execute();
     EXPECT_EQ(body.ResultCode, c.result) << c.name;
     EXPECT_EQ(AllFrames(), 0u) << c.name;

@@ -2,22 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "devices/deventry.h"
 #include "fakedriver.h"
-#include "link/devchannel.h"
+#include "link/qnchannel.h"
 
 using TEvents = std::vector<std::string>;
 
 namespace {
 
-TDevEntry FtdiDevice(const char* serial = "1234") { return TDevEntry(serial, 0xFFFF, 0); }
-TDevEntry QnDevice(const char* serial = "1234") { return TDevEntry(serial, 0x0102, 1); }
+// Channels made as the program makes them: from a record, which is gone by the time the
+// channel is used.
+std::unique_ptr<TDeviceChannel> ChannelOf(int kind, const char* serial = "1",
+                                          std::uint16_t code = 1) {
+  return MakeDeviceChannel(TDevEntry(serial, code, kind));
+}
+std::unique_ptr<TDeviceChannel> FtdiChannel(const char* serial = "1234") {
+  return ChannelOf(0, serial, 0xFFFF);
+}
+std::unique_ptr<TDeviceChannel> QnChannel(const char* serial = "1234") {
+  return ChannelOf(1, serial, 0x0102);
+}
 
 }  // namespace
 
-TEST(DevOpen, FtdiOpensByDecimalSerialAndSetsTimeouts) {
+TEST(ChannelOpen, FtdiOpensByDecimalSerialAndSetsTimeouts) {
   struct TCase {
     const char* SerialText;
     const char* OpenedBy;
@@ -26,24 +37,24 @@ TEST(DevOpen, FtdiOpensByDecimalSerialAndSetsTimeouts) {
   for (const TCase& c : {TCase{"1234", "1234"}, TCase{"-1", "-1"}, TCase{"abc", "-1"},
                          TCase{"0077", "77"}, TCase{"+5", "5"}}) {
     TFakeScope fake;
-    TDevEntry device(c.SerialText, 0xFFFF, 0);
-    EXPECT_TRUE(DevOpen(device)) << c.SerialText;
+    const auto channel = FtdiChannel(c.SerialText);
+    EXPECT_TRUE(channel->Open()) << c.SerialText;
     EXPECT_EQ(fake.Libs.Events,
               (TEvents{std::string("FT_OpenEx ") + c.OpenedBy + " 1", "FT_SetTimeouts 81 1000 200"}))
         << c.SerialText;
-    EXPECT_EQ(device.FtdiHandle, reinterpret_cast<void*>(0x51));
+    EXPECT_TRUE(channel->IsOpen());
   }
 }
 
-TEST(DevOpen, QnOpensByCodeAndSerialAndSetsTimeouts) {
+TEST(ChannelOpen, QnOpensByCodeAndSerialAndSetsTimeouts) {
   TFakeScope fake;
-  TDevEntry device = QnDevice("-1");
-  EXPECT_TRUE(DevOpen(device));
+  const auto channel = QnChannel("-1");
+  EXPECT_TRUE(channel->Open());
   EXPECT_EQ(fake.Libs.Events, (TEvents{"QN_OpenDevice 258 -1", "QN_SetTimeouts 81 500 200"}));
-  EXPECT_EQ(device.QnHandle, 0x51u);
+  EXPECT_TRUE(channel->IsOpen());
 }
 
-TEST(DevOpen, FailedOpenLeavesNoHandleAndSetsNoTimeouts) {
+TEST(ChannelOpen, FailedOpenLeavesNoHandleAndSetsNoTimeouts) {
   struct TCase {
     std::uint32_t Status;
     std::uintptr_t Handle;
@@ -54,43 +65,65 @@ TEST(DevOpen, FailedOpenLeavesNoHandleAndSetsNoTimeouts) {
       TFakeScope fake;
       fake.Libs.OpenStatus = c.Status;
       fake.Libs.OpenHandle = c.Handle;
-      TDevEntry device("5", 7, kind);
-      EXPECT_FALSE(DevOpen(device));
+      auto channel = ChannelOf(kind, "5", 7);
+      EXPECT_FALSE(channel->Open());
       EXPECT_EQ(fake.Libs.Events.size(), 1u) << "only the open call";
-      EXPECT_EQ(device.FtdiHandle, nullptr);
-      EXPECT_EQ(device.QnHandle, 0u);
-      DevClose(device);
+      EXPECT_FALSE(channel->IsOpen());
+      channel->Close();
+      channel.reset();
       EXPECT_EQ(fake.Libs.Events.size(), 1u) << "close of a failed open calls nothing";
     }
   }
 }
 
-TEST(DevClose, FtdiResetsThenClosesOnce) {
+TEST(ChannelClose, FtdiResetsThenClosesOnce) {
   TFakeScope fake;
-  TDevEntry device = FtdiDevice();
-  ASSERT_TRUE(DevOpen(device));
+  auto channel = FtdiChannel();
+  ASSERT_TRUE(channel->Open());
   fake.Libs.Events.clear();
-  DevClose(device);
+  channel->Close();
   EXPECT_EQ(fake.Libs.Events, (TEvents{"FT_ResetDevice", "FT_Close"}));
-  EXPECT_EQ(device.FtdiHandle, nullptr);
-  DevClose(device);
+  EXPECT_FALSE(channel->IsOpen());
+  channel->Close();
+  channel.reset();
   EXPECT_EQ(fake.Libs.Events.size(), 2u);
 }
 
-TEST(DevClose, QnPassesTheAddressOfTheHandle) {
+TEST(ChannelClose, QnPassesTheAddressOfTheHandle) {
   TFakeScope fake;
-  TDevEntry device = QnDevice();
-  ASSERT_TRUE(DevOpen(device));
+  auto channel = std::make_unique<TQnChannel>(1234, 0x0102);
+  ASSERT_TRUE(channel->Open());
   fake.Libs.Events.clear();
-  DevClose(device);
+  channel->Close();
   EXPECT_EQ(fake.Libs.Events, (TEvents{"QN_CloseDevice 81"}));
-  EXPECT_EQ(fake.Libs.QnCloseAddress, &device.QnHandle);
-  EXPECT_EQ(device.QnHandle, 0u);
-  DevClose(device);
+  // The channel's own handle variable, which the library may write to, not a copy.
+  const auto at = reinterpret_cast<std::uintptr_t>(fake.Libs.QnCloseAddress);
+  const auto object = reinterpret_cast<std::uintptr_t>(channel.get());
+  EXPECT_TRUE(at >= object && at < object + sizeof(TQnChannel));
+  EXPECT_EQ(channel->HandleForTests(), 0u);
+  channel->Close();
+  channel.reset();
   EXPECT_EQ(fake.Libs.Events.size(), 1u);
 }
 
-TEST(DevWrite, SplitsIntoPiecesOf64WithOneMillisecondBetween) {
+TEST(ChannelClose, DestroyedWhileOpenClosesOnce) {
+  struct TCase {
+    int Kind;
+    TEvents Expected;
+  };
+  for (const TCase& c : {TCase{0, {"FT_ResetDevice", "FT_Close"}},
+                         TCase{1, {"QN_CloseDevice 81"}}}) {
+    TFakeScope fake;
+    // Owned as the protocol code sees it, so the close must come through the base.
+    std::unique_ptr<TByteChannel> channel = ChannelOf(c.Kind);
+    ASSERT_TRUE(channel->Open());
+    fake.Libs.Events.clear();
+    channel.reset();
+    EXPECT_EQ(fake.Libs.Events, c.Expected) << "kind " << c.Kind;
+  }
+}
+
+TEST(ChannelWrite, SplitsIntoPiecesOf64WithOneMillisecondBetween) {
   struct TCase {
     std::uint32_t Length;
     TEvents Expected;
@@ -107,17 +140,17 @@ TEST(DevWrite, SplitsIntoPiecesOf64WithOneMillisecondBetween) {
   for (int kind : {0, 1}) {
     for (const TCase& c : cases) {
       TFakeScope fake;
-      TDevEntry device("1", 1, kind);
-      ASSERT_TRUE(DevOpen(device));
+      const auto channel = ChannelOf(kind);
+      ASSERT_TRUE(channel->Open());
       fake.Libs.Events.clear();
       const std::vector<std::uint8_t> data(c.Length, 0xA5);
-      EXPECT_TRUE(DevWrite(device, data.data(), c.Length)) << c.Length;
+      EXPECT_TRUE(channel->Write(data.data(), c.Length)) << c.Length;
       EXPECT_EQ(fake.Libs.Events, c.Expected) << "kind " << kind << ", length " << c.Length;
     }
   }
 }
 
-TEST(DevWrite, StopsAtAPieceWrittenShortOrRefused) {
+TEST(ChannelWrite, StopsAtAPieceWrittenShortOrRefused) {
   struct TCase {
     std::vector<std::uint32_t> Statuses;
     std::vector<std::int64_t> Counts;
@@ -126,32 +159,31 @@ TEST(DevWrite, StopsAtAPieceWrittenShortOrRefused) {
     TFakeScope fake;
     fake.Libs.WriteStatuses = c.Statuses;
     fake.Libs.WriteCounts = c.Counts;
-    TDevEntry device = FtdiDevice();
-    ASSERT_TRUE(DevOpen(device));
+    const auto channel = FtdiChannel();
+    ASSERT_TRUE(channel->Open());
     fake.Libs.Events.clear();
     const std::vector<std::uint8_t> data(200, 1);
-    EXPECT_FALSE(DevWrite(device, data.data(), 200));
+    EXPECT_FALSE(channel->Write(data.data(), 200));
     EXPECT_EQ(fake.Libs.Events, (TEvents{"write 64", "sleep 1", "write 64"}));
   }
 }
 
-TEST(DevWriteChunk, ReportsTheLibraryCountWithoutJudgingIt) {
+TEST(ChannelWriteChunk, ReportsTheLibraryCountWithoutJudgingIt) {
   TFakeScope fake;
   fake.Libs.WriteCounts = {3};
-  TDevEntry device = QnDevice();
-  ASSERT_TRUE(DevOpen(device));
+  const auto channel = QnChannel();
+  ASSERT_TRUE(channel->Open());
   const std::uint8_t data[10] = {};
   std::uint32_t written = 99;
-  EXPECT_TRUE(DevWriteChunk(device, data, 10, written));
+  EXPECT_TRUE(channel->WriteChunk(data, 10, written));
   EXPECT_EQ(written, 3u);
 }
 
 class FtdiRead : public ::testing::Test {
 protected:
-  FtdiRead() { EXPECT_TRUE(DevOpen(Device)); }
-  ~FtdiRead() override { DevClose(Device); }
+  FtdiRead() { EXPECT_TRUE(Channel->Open()); }
   TFakeScope Fake;
-  TDevEntry Device = FtdiDevice();
+  std::unique_ptr<TDeviceChannel> Channel = FtdiChannel();
   std::vector<std::uint8_t> Buffer = std::vector<std::uint8_t>(64, 0xCC);
 };
 
@@ -159,14 +191,14 @@ TEST_F(FtdiRead, ReturnsOnlyTheFirstOfTwoBursts) {
   const std::uint32_t start = Fake.Libs.Now;
   Fake.Libs.Incoming = {{start + 3, {1, 2, 3, 4, 5}}, {start + 6, {6, 7, 8, 9}}};
   Fake.Libs.Events.clear();
-  ASSERT_EQ(DevRead(Device, Buffer.data(), 14, 1000), 5u);
+  ASSERT_EQ(Channel->Read(Buffer.data(), 14, 1000), 5u);
   EXPECT_EQ(Hex(Buffer.data(), 15), "01 02 03 04 05 00 00 00 00 00 00 00 00 00 CC");
   // Polled every 1 ms until the first burst showed, then 1 ms more and one more query.
   EXPECT_EQ(Fake.Libs.Events,
             (TEvents{"status", "sleep 1", "status", "sleep 1", "status", "sleep 1", "status",
                      "sleep 1", "status", "read 5"}));
   Fake.Libs.Now += 10;
-  ASSERT_EQ(DevRead(Device, Buffer.data(), 14, 1000), 4u);
+  ASSERT_EQ(Channel->Read(Buffer.data(), 14, 1000), 4u);
   EXPECT_EQ(Hex(Buffer.data(), 4), "06 07 08 09");
 }
 
@@ -174,16 +206,16 @@ TEST_F(FtdiRead, TakesAtMostTheLargestLengthAndLeavesTheRestQueued) {
   std::vector<std::uint8_t> reply(20);
   for (std::size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<std::uint8_t>(i);
   Fake.Libs.Incoming = {{0, reply}};
-  ASSERT_EQ(DevRead(Device, Buffer.data(), 14, 1000), 14u);
+  ASSERT_EQ(Channel->Read(Buffer.data(), 14, 1000), 14u);
   EXPECT_EQ(Buffer[13], 13);
-  ASSERT_EQ(DevRead(Device, Buffer.data(), 14, 1000), 6u);
+  ASSERT_EQ(Channel->Read(Buffer.data(), 14, 1000), 6u);
   EXPECT_EQ(Hex(Buffer.data(), 6), "0E 0F 10 11 12 13");
 }
 
 TEST_F(FtdiRead, TimeOutReturnsZeroWithTheBufferCleared) {
   const std::uint32_t start = Fake.Libs.Now;
   Fake.Libs.Incoming = {{start + 500, {1}}};  // too late for a 100 ms read
-  EXPECT_EQ(DevRead(Device, Buffer.data(), 14, 100), 0u);
+  EXPECT_EQ(Channel->Read(Buffer.data(), 14, 100), 0u);
   EXPECT_EQ(Hex(Buffer.data(), 15), "00 00 00 00 00 00 00 00 00 00 00 00 00 00 CC");
   EXPECT_GT(Fake.Libs.Now - start, 100u);
   EXPECT_LE(Fake.Libs.Now - start, 102u);
@@ -193,73 +225,88 @@ TEST_F(FtdiRead, TimeOutReturnsZeroWithTheBufferCleared) {
 TEST_F(FtdiRead, FailedStatusCountsAsNothingAndFailedReadAsZero) {
   Fake.Libs.Incoming = {{0, {1, 2, 3}}};
   Fake.Libs.StatusResult = 4;
-  EXPECT_EQ(DevRead(Device, Buffer.data(), 14, 20), 0u);
+  EXPECT_EQ(Channel->Read(Buffer.data(), 14, 20), 0u);
   Fake.Libs.StatusResult = 0;
   Fake.Libs.ReadResult = 4;
-  EXPECT_EQ(DevRead(Device, Buffer.data(), 14, 20), 0u);
+  EXPECT_EQ(Channel->Read(Buffer.data(), 14, 20), 0u);
 }
 
 TEST_F(FtdiRead, NeverReportsMoreThanItAskedFor) {
   Fake.Libs.Incoming = {{0, {1, 2, 3}}};
   Fake.Libs.ReadCountOverride = 5000;
-  EXPECT_EQ(DevRead(Device, Buffer.data(), 14, 20), 3u);
+  EXPECT_EQ(Channel->Read(Buffer.data(), 14, 20), 3u);
 }
 
 TEST(QnRead, OneLibraryReadWhateverTheTimeOut) {
   TFakeScope fake;
-  TDevEntry device = QnDevice();
-  ASSERT_TRUE(DevOpen(device));
+  const auto channel = QnChannel();
+  ASSERT_TRUE(channel->Open());
   fake.Libs.QnReply = {'S', 'T', 'A', 'R', 'T', 'E', 'D'};
   fake.Libs.Events.clear();
   std::vector<std::uint8_t> buffer(100, 0xCC);
-  EXPECT_EQ(DevRead(device, buffer.data(), 100, 2000), 7u);
+  EXPECT_EQ(channel->Read(buffer.data(), 100, 2000), 7u);
   // The count starts at 0; no time-out goes to the library, no sleep, no clearing.
   EXPECT_EQ(fake.Libs.Events, (TEvents{"QN_Read 100 count 0"}));
   EXPECT_EQ(buffer[7], 0xCC);
   fake.Libs.ReadCountOverride = 400;  // a library claiming more than the buffer holds
-  EXPECT_EQ(DevRead(device, buffer.data(), 100, 2000), 100u);
-  DevClose(device);
-  EXPECT_EQ(DevRead(device, buffer.data(), 100, 2000), 0u);
+  EXPECT_EQ(channel->Read(buffer.data(), 100, 2000), 100u);
+  channel->Close();
+  EXPECT_EQ(channel->Read(buffer.data(), 100, 2000), 0u);
 }
 
 TEST(DriverNotLoaded, EveryChannelOperationFailsWithoutCallingTheLibrary) {
   for (int kind : {0, 1}) {
-    TFakeScope fake(false, false);
-    TDevEntry device("1", 1, kind);
-    // Even a record that claims an open channel must not reach an unloaded library.
-    device.FtdiHandle = reinterpret_cast<void*>(0x51);
-    device.QnHandle = 0x51;
-    std::uint8_t buffer[16] = {};
-    std::uint32_t written = 0;
-    EXPECT_FALSE(DevOpen(device));
-    EXPECT_FALSE(DevWrite(device, buffer, 16));
-    EXPECT_FALSE(DevWriteChunk(device, buffer, 16, written));
-    EXPECT_EQ(DevRead(device, buffer, 16, 100), 0u);
-    DevClose(device);
-    EXPECT_EQ(fake.Libs.Events, TEvents{});
+    for (bool open : {false, true}) {
+      TFakeScope fake;
+      auto channel = ChannelOf(kind);
+      if (open) {
+        ASSERT_TRUE(channel->Open());
+      }
+      // Even a channel that holds a handle must not reach a library that is not loaded.
+      FtdiDriver().Library = nullptr;
+      QnDriver().Library = nullptr;
+      fake.Libs.Events.clear();
+      std::uint8_t buffer[16] = {};
+      std::uint32_t written = 0;
+      EXPECT_FALSE(channel->Open());
+      EXPECT_FALSE(channel->Write(buffer, 16));
+      EXPECT_FALSE(channel->WriteChunk(buffer, 16, written));
+      EXPECT_EQ(channel->Read(buffer, 16, 100), 0u);
+      channel->Close();
+      channel.reset();
+      EXPECT_EQ(fake.Libs.Events, TEvents{}) << "kind " << kind << ", open " << open;
+    }
   }
 }
 
 TEST(DriverNotLoaded, OnlyTheMissingKindFails) {
   TFakeScope fake(false, true);
-  TDevEntry qn = QnDevice();
-  TDevEntry ftdi = FtdiDevice();
-  EXPECT_TRUE(DevOpen(qn));
-  EXPECT_FALSE(DevOpen(ftdi));
+  EXPECT_TRUE(QnChannel()->Open());
+  EXPECT_FALSE(FtdiChannel()->Open());
 }
 
-TEST(DevChannel, IsTheChannelOfItsRecord) {
-  TFakeScope fake;
-  TDevEntry device = FtdiDevice("42");
-  TDevChannel channel(device);
-  ASSERT_TRUE(channel.Open());
-  EXPECT_EQ(fake.Libs.OpenedSerial, "42");
-  const std::vector<std::uint8_t> frame(70, 1);
-  EXPECT_TRUE(channel.Write(frame.data(), 70));
-  fake.Libs.Incoming = {{0, {9, 8}}};
-  std::uint8_t buffer[4] = {};
-  EXPECT_EQ(channel.Read(buffer, 4, 100), 2u);
-  channel.Close();
-  EXPECT_EQ(device.FtdiHandle, nullptr);
-  EXPECT_EQ(std::count(fake.Libs.Events.begin(), fake.Libs.Events.end(), "FT_Close"), 1);
+TEST(MakeDeviceChannel, TalksToTheLibraryOfTheRecordsKindOnly) {
+  struct TCase {
+    int Kind;
+    TEvents Expected;
+  };
+  const TEvents ftdi = {"FT_OpenEx 42 1", "FT_SetTimeouts 81 1000 200", "write 64", "sleep 1",
+                        "write 6", "status", "sleep 1", "status", "read 2", "FT_ResetDevice",
+                        "FT_Close"};
+  const TEvents qn = {"QN_OpenDevice 258 42", "QN_SetTimeouts 81 500 200", "write 64", "sleep 1",
+                      "write 6", "QN_Read 4 count 0", "QN_CloseDevice 81"};
+  // Any kind other than 0 is a QN adapter.
+  for (const TCase& c : {TCase{0, ftdi}, TCase{1, qn}, TCase{2, qn}, TCase{-1, qn}}) {
+    TFakeScope fake;
+    fake.Libs.Incoming = {{0, {9, 8}}};
+    fake.Libs.QnReply = {9, 8};
+    const auto channel = ChannelOf(c.Kind, "42", 0x0102);
+    ASSERT_TRUE(channel->Open());
+    const std::vector<std::uint8_t> frame(70, 1);
+    EXPECT_TRUE(channel->Write(frame.data(), 70));
+    std::uint8_t buffer[4] = {};
+    EXPECT_EQ(channel->Read(buffer, 4, 100), 2u);
+    channel->Close();
+    EXPECT_EQ(fake.Libs.Events, c.Expected) << "kind " << c.Kind;
+  }
 }

@@ -14,6 +14,7 @@
 
 #include "devices/deventry.h"
 #include "link/channel.h"
+#include "link/qnchannel.h"
 #include "link/driverlibs.h"
 #include "link/enumeration.h"
 #include "protocol/frame.h"
@@ -41,11 +42,15 @@ TBytes Text(const std::string& text) { return TBytes(text.begin(), text.end()); 
 class SimBus : public TSimBusTest {
 protected:
 
-  static TBytes Exchange(TDevEntry& device, const TBytes& request, std::uint32_t maxLength = 1024,
-                         std::uint32_t timeoutMs = 1000) {
-    if (!DevWrite(device, request.data(), static_cast<std::uint32_t>(request.size()))) return {};
+  static std::unique_ptr<TDeviceChannel> ChannelFor(const TSimDeviceConfig& config) {
+    return MakeDeviceChannel(EntryFor(config));
+  }
+
+  static TBytes Exchange(TDeviceChannel& channel, const TBytes& request,
+                         std::uint32_t maxLength = 1024, std::uint32_t timeoutMs = 1000) {
+    if (!channel.Write(request.data(), static_cast<std::uint32_t>(request.size()))) return {};
     TBytes reply(maxLength);
-    reply.resize(DevRead(device, reply.data(), maxLength, timeoutMs));
+    reply.resize(channel.Read(reply.data(), maxLength, timeoutMs));
     return reply;
   }
 
@@ -105,14 +110,14 @@ TEST_F(SimBus, IdentityExchangeUsesNoSettingTheChannelMustLeaveAlone) {
     TSimDeviceConfig config = FastSimDevice(adapter == saFtdi ? "f" : "q", adapter, "7");
     config.LatencyMs = 16;  // the adapter's default
     Bus.Add(config);
-    TDevEntry device = EntryFor(config);
-    ASSERT_TRUE(DevOpen(device));
+    const auto channel = ChannelFor(config);
+    ASSERT_TRUE(channel->Open());
     EXPECT_TRUE(Bus.IsOpen(config.Name));
-    const TBytes reply = Exchange(device, Frame(frame::cmdReadFirmwareVersion), 1024, 100);
+    const TBytes reply = Exchange(*channel, Frame(frame::cmdReadFirmwareVersion), 1024, 100);
     const frame::THeader h = frame::ReadHeader(reply.data(), reply.size());
     EXPECT_EQ(h.Code, frame::rcDone);
     EXPECT_EQ(std::string(reply.begin() + 14, reply.end()), std::string("VLQN-2.3\0", 9));
-    DevClose(device);
+    channel->Close();
     EXPECT_FALSE(Bus.IsOpen(config.Name));
   }
   for (const char* name : {"FT_SetBaudRate", "FT_SetDivisor", "FT_SetDataCharacteristics",
@@ -127,20 +132,20 @@ TEST_F(SimBus, SectorWrittenThroughTheChannelReadsBack) {
     TSimDeviceConfig config = FastSimDevice(adapter == saFtdi ? "f" : "q", adapter, "7");
     config.ProcessorId = 0x25013F37;  // sector 10: 4096 bytes at 0xA000
     Bus.Add(config);
-    TDevEntry device = EntryFor(config);
-    ASSERT_TRUE(DevOpen(device));
-    TBytes reply = Exchange(device, Frame(6, 10, 0xA000), 14);
+    const auto channel = ChannelFor(config);
+    ASSERT_TRUE(channel->Open());
+    TBytes reply = Exchange(*channel, Frame(6, 10, 0xA000), 14);
     ASSERT_EQ(reply.size(), 14u);
     EXPECT_EQ(frame::ReadHeader(reply.data(), 14).Code, frame::rcDone);
     TBytes image(4096);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 3);
     for (std::uint32_t part = 0; part < 8; ++part) {
       const TBytes data(image.begin() + part * 512, image.begin() + (part + 1) * 512);
-      reply = Exchange(device, Frame(7, 10, 0xA000 + part * 512, data), 14);
+      reply = Exchange(*channel, Frame(7, 10, 0xA000 + part * 512, data), 14);
       ASSERT_EQ(reply.size(), 14u) << part;
       EXPECT_EQ(frame::ReadHeader(reply.data(), 14).Address, 0xA000 + part * 512);
     }
-    DevClose(device);
+    channel->Close();
     const TBytes flash = *Bus.Flash(config.Name);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + 0xA000));
     EXPECT_EQ(std::count(flash.begin(), flash.end(), 0xFF),
@@ -157,13 +162,13 @@ TEST_F(SimBus, DevicesAreWrittenInParallelWhileTheBusIsListedAndChanged) {
   Bus.Add(FastSimDevice("q", saQn, "2"));
   Bus.Add(FastSimDevice("other", saFtdi, "3"));
   auto writeSector = [](const std::string& serial, int kind, std::uint8_t seed, bool& ok) {
-    TDevEntry device(serial, 0x0102, kind);
-    ok = DevOpen(device);
+    const auto channel = MakeDeviceChannel(TDevEntry(serial, 0x0102, kind));
+    ok = channel->Open();
     for (std::uint32_t part = 0; ok && part < 8; ++part) {
       const TBytes data(512, static_cast<std::uint8_t>(seed + part));
-      ok = Exchange(device, Frame(7, 10, 0xA000 + part * 512, data), 14).size() == 14;
+      ok = Exchange(*channel, Frame(7, 10, 0xA000 + part * 512, data), 14).size() == 14;
     }
-    DevClose(device);
+    channel->Close();
   };
   bool ftdiOk = false, qnOk = false;
   std::thread ftdi(writeSector, "1", 0, 0x10, std::ref(ftdiOk));
@@ -189,36 +194,36 @@ TEST_F(SimBus, OpenIsRefusedWhenTheDeviceSaysSoOrIsOpenAlready) {
   refusing.RefuseOpen = true;
   Bus.Add(refusing);
   Bus.Add(FastSimDevice("q", saQn, "2"));
-  TDevEntry r = EntryFor(refusing);
-  EXPECT_FALSE(DevOpen(r));
-  EXPECT_EQ(r.FtdiHandle, nullptr);
-  TDevEntry first = EntryFor(*Bus.Config("q"));
-  TDevEntry second = EntryFor(*Bus.Config("q"));
-  EXPECT_TRUE(DevOpen(first));
-  EXPECT_FALSE(DevOpen(second));
-  DevClose(first);
-  EXPECT_TRUE(DevOpen(second));
-  DevClose(second);
-  TDevEntry wrongCode("2", 0x0999, 1);
-  EXPECT_FALSE(DevOpen(wrongCode));
+  const auto r = ChannelFor(refusing);
+  EXPECT_FALSE(r->Open());
+  EXPECT_FALSE(r->IsOpen());
+  const auto first = ChannelFor(*Bus.Config("q"));
+  const auto second = ChannelFor(*Bus.Config("q"));
+  EXPECT_TRUE(first->Open());
+  EXPECT_FALSE(second->Open());
+  first->Close();
+  EXPECT_TRUE(second->Open());
+  second->Close();
+  const auto wrongCode = MakeDeviceChannel(TDevEntry("2", 0x0999, 1));
+  EXPECT_FALSE(wrongCode->Open());
 }
 
 TEST_F(SimBus, AnUnpluggedDeviceFailsItsOpenChannel) {
   for (TSimAdapter adapter : {saFtdi, saQn}) {
     TSimDeviceConfig config = FastSimDevice(adapter == saFtdi ? "f" : "q", adapter, "3");
     Bus.Add(config);
-    TDevEntry device = EntryFor(config);
-    ASSERT_TRUE(DevOpen(device));
+    const auto channel = ChannelFor(config);
+    ASSERT_TRUE(channel->Open());
     Bus.Unplug(config.Name);
     const TBytes frame4 = Frame(4);
-    EXPECT_FALSE(DevWrite(device, frame4.data(), 14));
+    EXPECT_FALSE(channel->Write(frame4.data(), 14));
     std::uint8_t buffer[64];
-    EXPECT_EQ(DevRead(device, buffer, 64, 20), 0u);
-    DevClose(device);
-    EXPECT_FALSE(DevOpen(device));
+    EXPECT_EQ(channel->Read(buffer, 64, 20), 0u);
+    channel->Close();
+    EXPECT_FALSE(channel->Open());
     Bus.Plug(config.Name);
-    EXPECT_TRUE(DevOpen(device));
-    DevClose(device);
+    EXPECT_TRUE(channel->Open());
+    channel->Close();
   }
 }
 
@@ -226,14 +231,14 @@ TEST_F(SimBus, DeviceDropsOffAfterItsFrames) {
   TSimDeviceConfig config = FastSimDevice("f", saFtdi, "3");
   config.UnplugAfterFrames = 1;
   Bus.Add(config);
-  TDevEntry device = EntryFor(config);
-  ASSERT_TRUE(DevOpen(device));
-  EXPECT_FALSE(Exchange(device, Frame(4)).empty());
-  EXPECT_TRUE(Exchange(device, Frame(5), 1024, 50).empty());
+  const auto channel = ChannelFor(config);
+  ASSERT_TRUE(channel->Open());
+  EXPECT_FALSE(Exchange(*channel, Frame(4)).empty());
+  EXPECT_TRUE(Exchange(*channel, Frame(5), 1024, 50).empty());
   EXPECT_FALSE(Bus.Config("f")->Plugged);
   const TBytes again = Frame(4);
-  EXPECT_FALSE(DevWrite(device, again.data(), 14));
-  DevClose(device);
+  EXPECT_FALSE(channel->Write(again.data(), 14));
+  channel->Close();
 }
 
 TEST_F(SimBus, FtdiReadReturnsTheFirstBurstOfASplitReply) {
@@ -241,50 +246,51 @@ TEST_F(SimBus, FtdiReadReturnsTheFirstBurstOfASplitReply) {
   config.SplitReplies = 1;
   config.SplitGapMs = 1500;
   Bus.Add(config);
-  TDevEntry device = EntryFor(config);
-  ASSERT_TRUE(DevOpen(device));
-  TBytes first = Exchange(device, Frame(4), 1024, 1000);
+  const auto channel = ChannelFor(config);
+  ASSERT_TRUE(channel->Open());
+  TBytes first = Exchange(*channel, Frame(4), 1024, 1000);
   EXPECT_EQ(first.size(), 11u);  // half of 23
   TBytes rest(1024);
-  rest.resize(DevRead(device, rest.data(), 1024, 5000));
+  rest.resize(channel->Read(rest.data(), 1024, 5000));
   EXPECT_EQ(rest.size(), 12u);
   first.insert(first.end(), rest.begin(), rest.end());
   EXPECT_EQ(std::string(first.begin() + 14, first.end()), std::string("VLQN-2.3\0", 9));
-  DevClose(device);
+  channel->Close();
 }
 
 TEST_F(SimBus, FtdiLatencyTimerHoldsRepliesBack) {
   TSimDeviceConfig config = FastSimDevice("f", saFtdi, "3");
   config.LatencyMs = 4000;
   Bus.Add(config);
-  TDevEntry device = EntryFor(config);
-  ASSERT_TRUE(DevOpen(device));
+  const auto channel = ChannelFor(config);
+  ASSERT_TRUE(channel->Open());
   std::this_thread::sleep_for(5ms);  // off the timer's first tick
-  EXPECT_TRUE(Exchange(device, Frame(4), 1024, 50).empty());
+  EXPECT_TRUE(Exchange(*channel, Frame(4), 1024, 50).empty());
   TBytes reply(1024);
-  reply.resize(DevRead(device, reply.data(), 1024, 8000));
+  reply.resize(channel->Read(reply.data(), 1024, 8000));
   EXPECT_EQ(reply.size(), 23u);
-  DevClose(device);
+  channel->Close();
 }
 
 TEST_F(SimBus, QnReadWaitsTheLibraryTimeOutWhateverTheCallerAsks) {
   TSimDeviceConfig config = FastSimDevice("q", saQn, "3");
   Bus.Add(config);
-  TDevEntry device = EntryFor(config);
-  ASSERT_TRUE(DevOpen(device));
+  const TDevEntry device = EntryFor(config);
+  const auto channel = std::make_unique<TQnChannel>(device.SerialNumber, device.DeviceCode);
+  ASSERT_TRUE(channel->Open());
   // Fewer bytes arrive than asked for: the read returns them once 500 ms have passed,
   // though the caller allowed 10 ms.
   const auto start = std::chrono::steady_clock::now();
-  const TBytes reply = Exchange(device, Frame(4), 1024, 10);
+  const TBytes reply = Exchange(*channel, Frame(4), 1024, 10);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 500ms);
   EXPECT_EQ(reply.size(), 23u);
   // As many bytes as asked for end the read at once: a long library time-out is not
   // waited out.
-  ASSERT_TRUE(Bus.SetTimeouts(device.QnHandle, 60000, 200));
+  ASSERT_TRUE(Bus.SetTimeouts(channel->HandleForTests(), 60000, 200));
   const auto again = std::chrono::steady_clock::now();
-  EXPECT_EQ(Exchange(device, Frame(6, 10, 0xA000), 14, 10).size(), 14u);
+  EXPECT_EQ(Exchange(*channel, Frame(6, 10, 0xA000), 14, 10).size(), 14u);
   EXPECT_LT(std::chrono::steady_clock::now() - again, 30s);
-  DevClose(device);
+  channel->Close();
 }
 
 // A frame goes out in 64-byte pieces with a 1 ms pause between them, held at 1 ms by the
@@ -293,15 +299,15 @@ TEST_F(SimBus, QnReadWaitsTheLibraryTimeOutWhateverTheCallerAsks) {
 TEST_F(SimBus, PiecesOfAWriteArePausedOneMillisecondApart) {
   const TSimDeviceConfig config = FastSimDevice("q", saQn, "4");
   Bus.Add(config);
-  TDevEntry device = EntryFor(config);
-  ASSERT_TRUE(DevOpen(device));
+  const auto channel = ChannelFor(config);
+  ASSERT_TRUE(channel->Open());
   const TTimerResolution resolution;
   constexpr int kPieces = 40;
   const TBytes bytes(64 * kPieces, 0x55);
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_TRUE(DevWrite(device, bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+  ASSERT_TRUE(channel->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
   const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-  DevClose(device);
+  channel->Close();
   const double perPause = took.count() / (kPieces - 1);
   std::printf("%d pieces in %.1f ms: %.2f ms a pause, timer resolution held: %d\n", kPieces,
               took.count(), perPause, TTimerResolution::Held());
@@ -314,20 +320,20 @@ TEST_F(SimBus, ApplicationStartsItsBootLoaderForTheNextPlug) {
   config.BootMode = false;
   config.FirmwareVersion = "VLQN-3.1";
   Bus.Add(config);
-  TDevEntry device = EntryFor(config);
-  ASSERT_TRUE(DevOpen(device));
-  EXPECT_TRUE(Exchange(device, Frame(4), 14).empty());  // frames go unanswered
-  EXPECT_EQ(Exchange(device, Text("FL_READ_VERSION$"), 100), Text("VLQN-3.1"));
-  EXPECT_EQ(Exchange(device, Text("START_BOOT_LOADER"), 7), Text("STARTED"));
-  DevClose(device);
+  const auto channel = ChannelFor(config);
+  ASSERT_TRUE(channel->Open());
+  EXPECT_TRUE(Exchange(*channel, Frame(4), 14).empty());  // frames go unanswered
+  EXPECT_EQ(Exchange(*channel, Text("FL_READ_VERSION$"), 100), Text("VLQN-3.1"));
+  EXPECT_EQ(Exchange(*channel, Text("START_BOOT_LOADER"), 7), Text("STARTED"));
+  channel->Close();
   EXPECT_FALSE(Bus.Config("q")->BootMode);
   Bus.Unplug("q");
   Bus.Plug("q");
   EXPECT_TRUE(Bus.Config("q")->BootMode);
   EXPECT_FALSE(Bus.Config("q")->BootOnNextPlug);
-  ASSERT_TRUE(DevOpen(device));
-  EXPECT_EQ(frame::ReadHeader(Exchange(device, Frame(4), 1024).data(), 14).Code, frame::rcDone);
-  DevClose(device);
+  ASSERT_TRUE(channel->Open());
+  EXPECT_EQ(frame::ReadHeader(Exchange(*channel, Frame(4), 1024).data(), 14).Code, frame::rcDone);
+  channel->Close();
 }
 
 TEST_F(SimBus, AnotherProcessDrivesTheBusThroughItsFile) {
@@ -339,10 +345,10 @@ TEST_F(SimBus, AnotherProcessDrivesTheBusThroughItsFile) {
   Bus.AttachFile(busPath);
   ASSERT_EQ(ParseBusText(*ReadWholeFile(busPath)).size(), 2u);
 
-  TDevEntry qn = EntryFor(b);
-  ASSERT_TRUE(DevOpen(qn));
-  EXPECT_EQ(Exchange(qn, Frame(4), 1024).size(), 15u);  // two thirds of 23: one short reply used
-  DevClose(qn);
+  const auto qn = ChannelFor(b);
+  ASSERT_TRUE(qn->Open());
+  EXPECT_EQ(Exchange(*qn, Frame(4), 1024).size(), 15u);  // two thirds of 23: one short reply used
+  qn->Close();
 
   const std::string ctl = std::string(VL_SIMCTL) + " --bus " + busPath + " ";
   ASSERT_EQ(std::system((ctl + "unplug a").c_str()), 0);
@@ -366,12 +372,12 @@ TEST_F(SimBus, ItsOwnChangesReachTheFileAndFlashOutlivesTheProcess) {
   config.UnplugAfterFrames = 2;
   Bus.Add(config);
   Bus.AttachFile(busPath);
-  TDevEntry device = EntryFor(config);
-  ASSERT_TRUE(DevOpen(device));
-  EXPECT_EQ(Exchange(device, Frame(6, 0, 0x4400), 14).size(), 14u);
-  EXPECT_EQ(Exchange(device, Frame(7, 0, 0x4400, TBytes(512, 0x5A)), 14).size(), 14u);
-  Exchange(device, Frame(11), 1024, 50);  // the device drops off here
-  DevClose(device);
+  const auto channel = ChannelFor(config);
+  ASSERT_TRUE(channel->Open());
+  EXPECT_EQ(Exchange(*channel, Frame(6, 0, 0x4400), 14).size(), 14u);
+  EXPECT_EQ(Exchange(*channel, Frame(7, 0, 0x4400, TBytes(512, 0x5A)), 14).size(), 14u);
+  Exchange(*channel, Frame(11), 1024, 50);  // the device drops off here
+  channel->Close();
   EXPECT_FALSE(ParseBusText(*ReadWholeFile(busPath)).at(0).Plugged);
 
   const std::string copy = TempPath("flash.bin");
@@ -389,6 +395,6 @@ TEST_F(SimBus, ItsOwnChangesReachTheFileAndFlashOutlivesTheProcess) {
   ASSERT_TRUE(Bus.Flash("f"));
   EXPECT_EQ(Bus.Flash("f")->at(0x4400), 0x5A);
   ASSERT_EQ(std::system((ctl + "plug f").c_str()), 0);
-  EXPECT_TRUE(DevOpen(device));
-  DevClose(device);
+  EXPECT_TRUE(channel->Open());
+  channel->Close();
 }
