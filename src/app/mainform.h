@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/logfile.h"
-#include "control/devicecontroller.h"
-#include "devices/fwloaderdevgroup.h"
+#include "workers/devicecontroller.h"
+#include "app/fwloaderdevgroup.h"
 #include "firmware/firmwareblock.h"
 #include "protocol/firmwareversion.h"
 #include "protocol/logsink.h"

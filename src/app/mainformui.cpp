@@ -14,7 +14,7 @@
 
 #include "app/logpane.h"
 #include "app/mainform.h"
-#include "devices/rightanchors.h"
+#include "app/rightanchors.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "cli/stationoptions.h"
 #include "cli/stationoutput.h"
 #include "cli/stationreport.h"
-#include "control/devicecontroller.h"
+#include "workers/devicecontroller.h"
 
 // The station command line's run: the device controller driven as a production line
 // needs it (list, write the chosen devices, or write every device that shows up), each

@@ -18,7 +18,7 @@
 #include "app/logpane.h"
 #include "app/mainformtestfixture.h"
 #include "app/qtprint.h"
-#include "devices/threadlogsink.h"
+#include "workers/threadlogsink.h"
 #include "support/formcontrols.h"
 
 namespace {

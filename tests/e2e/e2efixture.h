@@ -22,7 +22,7 @@
 #include "app/mainform.h"
 #include "packer.h"
 #include "support/waituntil.h"
-#include "devices/fwloaderdevgroup.h"
+#include "app/fwloaderdevgroup.h"
 #include "sim/simbus.h"
 #include "support/simdevices.h"
 #include "support/formcontrols.h"

@@ -6,7 +6,7 @@
 #include "packer.h"
 #include "protocol/frame.h"
 #include "resources/builtinimage.h"
-#include "devices/timerresolution.h"
+#include "workers/timerresolution.h"
 #include "support/formcontrols.h"
 
 namespace {

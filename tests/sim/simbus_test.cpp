@@ -12,7 +12,7 @@
 #include <thread>
 
 
-#include "devices/deventry.h"
+#include "model/deventry.h"
 #include "link/channel.h"
 #include "link/qnchannel.h"
 #include "link/driverlibs.h"
@@ -22,7 +22,7 @@
 #include "sim/busfile.h"
 #include "support/recordinglog.h"
 #include "support/testplatform.h"
-#include "devices/timerresolution.h"
+#include "workers/timerresolution.h"
 #include "support/simbustest.h"
 #include "support/simdevices.h"
 

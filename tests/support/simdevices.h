@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "devices/deventry.h"
+#include "model/deventry.h"
 #include "sim/simbus.h"
 
 // A simulated device that adds no waiting of its own, so tests run at the channel's pace.

@@ -1,0 +1,132 @@
+#include "workers/devicecontroller.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "core/scan/fakedevices.h"
+#include "protocol/identityquery.h"
+#include "support/recordinglog.h"
+#include "support/waituntil.h"
+
+namespace {
+
+using TId = TDeviceController::TDeviceId;
+
+// An image that never loads: every write ends at once with code 1.
+struct TNoImage : TImageProvider {
+  bool LoadImage(TFirmwareBlockList&, TFirmwareVersion&) override {
+    ++Loads;
+    return false;
+  }
+  int Loads = 0;
+};
+
+struct DeviceController : ::testing::Test {
+  TFakeDevices Devices;
+  TRecordingLog Log;
+  TNoImage Image;
+  TDeviceController Controller{Log, Image, nullptr, &Devices, &Devices};
+  QSignalSpy Listed{&Controller, &TDeviceController::DeviceListed};
+  QSignalSpy Removed{&Controller, &TDeviceController::DeviceRemoved};
+  QSignalSpy Scans{&Controller, &TDeviceController::ScanEnded};
+
+  bool WaitForScans(int count) {
+    return WaitUntil([&] { return Scans.count() >= count && !Controller.ScanRunning(); }, 10000);
+  }
+  std::vector<std::int32_t> ListedSerials() const {
+    std::vector<std::int32_t> serials;
+    for (const TId id : Controller.Devices()) serials.push_back(Controller.Device(id)->SerialNumber);
+    return serials;
+  }
+};
+
+}  // namespace
+
+TEST_F(DeviceController, NothingIsScannedBeforeStartThenOneScanListsFtdiFirst) {
+  Devices.Ftdi = {"1"};
+  Devices.Qn = {"2"};
+  Controller.OnDeviceChange(TDeviceController::kDevNodesChanged);
+  QTest::qWait(3 * TDeviceController::kScanIntervalMs);
+  EXPECT_TRUE(Devices.Events.empty());
+  EXPECT_FALSE(Controller.ScanTimer().isActive());
+
+  Controller.Start();
+  ASSERT_TRUE(WaitForScans(1));
+  EXPECT_EQ(ListedSerials(), (std::vector<std::int32_t>{1, 2}));
+  ASSERT_EQ(Listed.count(), 2);
+  EXPECT_EQ(Listed[0][0].value<TId>(), Controller.Devices()[0]);
+  EXPECT_EQ(Log.Texts(), (std::vector<std::string>{
+                             "Прибор подключен", "Версия прошивки VLQN-2.3", "Версия загрузчика VLQN-1.3",
+                             "Идентификатор процессора 0x25013F37", "Режим работы - Загрузчик",
+                             "Прибор подключен", "Версия прошивки VLQN-2.3", "Версия загрузчика VLQN-1.3",
+                             "Идентификатор процессора 0x25013F37", "Режим работы - Загрузчик"}));
+  EXPECT_FALSE(Controller.ScanTimer().isActive());  // each tick stops it
+}
+
+TEST_F(DeviceController, GoneDeviceIsRemovedByTheNextMergeAndOthersStay) {
+  Devices.Ftdi = {"1", "3"};
+  Controller.Start();
+  ASSERT_TRUE(WaitForScans(1));
+  const TId gone = Controller.DeviceBySerial(1);
+  Devices.Ftdi = {"3"};
+  Log.Entries.clear();
+  Controller.OnDeviceChange(TDeviceController::kDevNodesChanged);
+  ASSERT_TRUE(WaitForScans(2));
+  EXPECT_EQ(ListedSerials(), std::vector<std::int32_t>{3});
+  ASSERT_EQ(Removed.count(), 1);
+  EXPECT_EQ(Removed[0][0].value<TId>(), gone);
+  EXPECT_EQ(Controller.Device(gone), nullptr);
+  EXPECT_EQ(Log.Entries, (std::vector<TRecordingLog::TEntry>{{llInfo, 1, "Прибор отключен"}}));
+}
+
+TEST_F(DeviceController, ScanErrorIsLoggedAndListsNothing) {
+  Devices.Qn = {"5"};
+  Devices.OpenSucceeds = false;
+  Controller.Start();
+  ASSERT_TRUE(WaitForScans(1));
+  EXPECT_EQ(Scans[0][0].toInt(), seOpenFailed);
+  EXPECT_TRUE(Controller.Devices().empty());
+  ASSERT_FALSE(Log.Entries.empty());
+  EXPECT_EQ(Log.Entries.back().Level, llError);
+  EXPECT_NE(Log.Entries.back().Text.find("Ошибка 7 поиске новых устройств"), std::string::npos)
+      << Log.Entries.back().Text;
+}
+
+TEST_F(DeviceController, AutomaticWriteStartsOnListingAndItsEndIsShown) {
+  Devices.Ftdi = {"1"};
+  QSignalSpy status(&Controller, &TDeviceController::DeviceStatus);
+  QSignalSpy allowed(&Controller, &TDeviceController::WriteAllowed);
+  QSignalSpy ended(&Controller, &TDeviceController::WriteEnded);
+  Controller.SetAutoWrite(true);
+  Controller.Start();
+  ASSERT_TRUE(WaitUntil([&] { return ended.count() == 1; }, 10000));
+  EXPECT_EQ(Image.Loads, 1);
+  EXPECT_EQ(ended[0][1].value<TWriteOutcome>().ResultCode, wrLoadFailed);
+  std::vector<bool> allowedSteps;
+  for (const auto& args : allowed) allowedSteps.push_back(args[1].toBool());
+  EXPECT_EQ(allowedSteps, (std::vector<bool>{true, false, true}));
+  ASSERT_EQ(status.count(), 2);
+  EXPECT_EQ(status[0][1].toString(), "Обновление прошивки прибора...");
+  EXPECT_EQ(status[1][1].toString(), "Ошибка 1 при обновлении прошивки");
+  EXPECT_EQ(status[1][2].value<TLogLevel>(), llError);
+  EXPECT_EQ(Controller.WritesRunning(), 0);
+}
+
+TEST_F(DeviceController, WriteRequestForAnUnknownDeviceIsLogged) {
+  Controller.RequestWrite(12345);
+  EXPECT_EQ(Log.Texts(), std::vector<std::string>{"Объект прибора не найден"});
+  EXPECT_EQ(Controller.WritesRunning(), 0);
+}
+
+TEST_F(DeviceController, ShutdownForgetsEveryDeviceAndScansNoMore) {
+  Devices.Ftdi = {"1", "2"};
+  Controller.Start();
+  ASSERT_TRUE(WaitForScans(1));
+  Controller.Shutdown();
+  EXPECT_TRUE(Controller.Devices().empty());
+  Devices.Events.clear();
+  Controller.OnDeviceChange(TDeviceController::kDevNodesChanged);
+  QTest::qWait(3 * TDeviceController::kScanIntervalMs);
+  EXPECT_TRUE(Devices.Events.empty());
+}
