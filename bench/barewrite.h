@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "devices/deventry.h"
+#include "model/deventry.h"
 #include "protocol/sectorlayout.h"
 
 // The built-in image laid into the flash of a device with this layout, 0xFF elsewhere.

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "app/mainform.h"
-#include "devices/fwloaderdevgroup.h"
+#include "app/fwloaderdevgroup.h"
 #include "sim/simbus.h"
 #include "support/formcontrols.h"
 

@@ -14,8 +14,8 @@
 #include "benchplatform.h"
 #include "benchreport.h"
 #include "benchwindow.h"
-#include "devices/handover.h"
-#include "devices/threadlogsink.h"
+#include "workers/handover.h"
+#include "workers/threadlogsink.h"
 #include "protocol/textformat.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/deventry.h"
+#include "model/deventry.h"
 #include "fuzzentries.h"
 #include "protocol/bytechannel.h"
 #include "protocol/identityquery.h"
