@@ -1,0 +1,251 @@
+// The station command line's run against the simulated bus of this process: what it
+// prints as JSON lines and the exit code it ends with.
+#include "cli/station.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <map>
+
+#include "app/qtprint.h"
+#include "link/driverlibs.h"
+#include "protocol/frame.h"
+#include "support/simdevices.h"
+#include "support/waituntil.h"
+
+namespace {
+
+struct Station : ::testing::Test {
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    qputenv("XDG_DATA_HOME", Dir.filePath("userdata").toLocal8Bit());
+    ASSERT_NE(LoadFtdiDriver(), nullptr);
+    ASSERT_NE(LoadQnDriver(), nullptr);
+    Bus.AttachFile("");
+    Bus.Clear();
+    Stream = std::tmpfile();
+    ASSERT_NE(Stream, nullptr);
+  }
+  void TearDown() override {
+    Run.reset();
+    Bus.Clear();
+    if (Stream) std::fclose(Stream);
+  }
+
+  // A device the built-in image fits (its boot loader is below 1.04).
+  static TSimDeviceConfig Device(const std::string& name, TSimAdapter adapter, const std::string& serial) {
+    TSimDeviceConfig config = FastSimDevice(name, adapter, serial);
+    config.LoaderVersion = "VLQN-1.3";
+    return config;
+  }
+
+  // Starts a run of the options as the program would and returns once it has ended.
+  int RunToEnd(const TStationOptions& options) {
+    Start(options);
+    if (!Prepared) return Run->ExitCode();
+    EXPECT_TRUE(WaitUntil([&] { return Exit >= 0; }, 60000)) << Printed().toStdString();
+    return Exit;
+  }
+  void Start(const TStationOptions& options) {
+    Output = std::make_unique<TStationOutput>(true, Stream);
+    Run = std::make_unique<TStation>(options, *Output, Dir.path() + u'/');
+    QObject::connect(Run.get(), &TStation::Finished, [this](int code) { Exit = code; });
+    Prepared = Run->Prepare();
+    if (Prepared) Run->Start();
+  }
+
+  QString Printed() {
+    std::fflush(Stream);
+    std::rewind(Stream);
+    QByteArray bytes;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, Stream)) > 0;) bytes.append(buffer, static_cast<qsizetype>(n));
+    std::fseek(Stream, 0, SEEK_END);
+    return QString::fromUtf8(bytes);
+  }
+  // The printed events of one kind, each line a JSON object.
+  std::vector<QJsonObject> Events(const QString& kind) {
+    std::vector<QJsonObject> events;
+    for (const QString& line : Printed().split(u'\n', Qt::SkipEmptyParts)) {
+      const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
+      EXPECT_TRUE(document.isObject()) << line.toStdString();
+      if (document.object().value("event").toString() == kind) events.push_back(document.object());
+    }
+    return events;
+  }
+  std::map<int, int> ResultCodes() {
+    std::map<int, int> codes;
+    for (const QJsonObject& result : Events("result")) codes[result.value("serial").toInt()] = result.value("code").toInt();
+    return codes;
+  }
+
+  TSimBus& Bus = TSimBus::Instance();
+  QTemporaryDir Dir;
+  std::FILE* Stream = nullptr;
+  std::unique_ptr<TStationOutput> Output;
+  std::unique_ptr<TStation> Run;
+  bool Prepared = false;
+  int Exit = -1;
+};
+
+TStationOptions WriteOptions(int count = 0) {
+  TStationOptions options;
+  options.Command = TStationCommand::Write;
+  options.Json = true;
+  options.Count = count;
+  options.TimeoutSeconds = 20;
+  return options;
+}
+
+}  // namespace
+
+TEST_F(Station, SixteenDevicesWithMixedFaultsGiveTheirOwnResultsAndExitCode1) {
+  std::map<int, int> expected;
+  for (int i = 0; i < 16; ++i) {
+    TSimDeviceConfig config = Device("d" + std::to_string(i), i % 2 ? saQn : saFtdi, std::to_string(100 + i));
+    // Faults of the write only: a device that fails its identity query fails the scan.
+    switch (i % 4) {
+      case 1:
+        config.Locked = true;
+        expected[100 + i] = -1;  // locked: its own text, whatever the code
+        break;
+      case 2:
+        config.ProtectedSectors = {10};
+        expected[100 + i] = wrSectorProtected;
+        break;
+      case 3:
+        config.LoaderVersion = "VLQN-1.4";
+        expected[100 + i] = wrIncompatible;
+        break;
+      default:
+        expected[100 + i] = wrSuccess;
+        break;
+    }
+    Bus.Add(config);
+  }
+  EXPECT_EQ(RunToEnd(WriteOptions()), TStation::exWriteFailed);
+  const auto codes = ResultCodes();
+  ASSERT_EQ(codes.size(), 16u) << Printed().toStdString();
+  for (const auto& [serial, code] : expected) {
+    SCOPED_TRACE(serial);
+    if (code == -1) {
+      EXPECT_NE(codes.at(serial), wrSuccess);
+    } else {
+      EXPECT_EQ(codes.at(serial), code);
+    }
+  }
+  for (const QJsonObject& result : Events("result")) {
+    const int serial = result.value("serial").toInt();
+    const QString text = result.value("text").toString();
+    if (expected[serial] == -1) {
+      EXPECT_EQ(text, "Прибор заблокирован");
+    } else if (expected[serial] == wrSuccess) {
+      EXPECT_EQ(text, "Обновление прошивки завершено успешно");
+    } else if (expected[serial] == wrIncompatible) {
+      EXPECT_EQ(text, "Прошивка и прибор не совместимы");
+    } else {
+      EXPECT_EQ(text, QStringLiteral("Ошибка %1 при обновлении прошивки").arg(expected[serial]));
+    }
+  }
+  const auto summary = Events("summary");
+  ASSERT_EQ(summary.size(), 1u);
+  EXPECT_EQ(summary[0].value("written").toInt(), 4);
+  EXPECT_EQ(summary[0].value("failed").toInt(), 12);
+}
+
+TEST_F(Station, AllGoodGivesExitCode0AndAReportLinePerWrite) {
+  for (int i = 0; i < 3; ++i) Bus.Add(Device("d" + std::to_string(i), saFtdi, std::to_string(200 + i)));
+  TStationOptions options = WriteOptions();
+  options.Report = Dir.filePath("report.csv").toStdString();
+  EXPECT_EQ(RunToEnd(options), TStation::exWritten) << Printed().toStdString();
+  EXPECT_EQ(ResultCodes(), (std::map<int, int>{{200, 0}, {201, 0}, {202, 0}}));
+  for (const char* name : {"d0", "d1", "d2"}) EXPECT_EQ(Bus.FramesReceived(name, frame::cmdCloseSuccess), 1u) << name;
+  QFile report(Dir.filePath("report.csv"));
+  ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+  const QStringList lines = QString::fromUtf8(report.readAll()).split(u'\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 4);
+  EXPECT_TRUE(lines[0].startsWith("time,serial,"));
+  EXPECT_EQ(lines.filter(",200,ftdi,VLQN-2.3,VLQN-2.3b,0,Обновление прошивки завершено успешно,").size(), 1)
+      << lines.join('\n').toStdString();
+}
+
+TEST_F(Station, InterruptMidWriteStopsEveryWriteWithFrame12AndExitCode130) {
+  for (int i = 0; i < 4; ++i) {
+    TSimDeviceConfig config = Device("s" + std::to_string(i), i % 2 ? saQn : saFtdi, std::to_string(300 + i));
+    config.WriteMsPerPart = 20;
+    Bus.Add(config);
+  }
+  Start(WriteOptions());
+  ASSERT_TRUE(Prepared);
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const char* name : {"s0", "s1", "s2", "s3"})
+      if (Bus.FramesReceived(name, frame::cmdWriteV2) < 2) return false;
+    return true;
+  }, 60000));
+  Run->Interrupt();
+  ASSERT_TRUE(WaitUntil([&] { return Exit >= 0; }, 60000));
+  EXPECT_EQ(Exit, TStation::exInterrupted);
+  EXPECT_EQ(ResultCodes(), (std::map<int, int>{{300, 10}, {301, 10}, {302, 10}, {303, 10}}));
+  for (const char* name : {"s0", "s1", "s2", "s3"}) {
+    EXPECT_EQ(Bus.FramesReceived(name, frame::cmdCloseFailure), 1u) << name;
+    EXPECT_EQ(Bus.FramesReceived(name, frame::cmdCloseSuccess), 0u) << name;
+  }
+  EXPECT_EQ(Events("summary").at(0).value("interrupted").toInt(), 4);
+}
+
+TEST_F(Station, WaitingForMoreDevicesThanComeEndsWithCode5) {
+  Bus.Add(Device("one", saQn, "400"));
+  TStationOptions options = WriteOptions(2);
+  options.TimeoutSeconds = 2;
+  EXPECT_EQ(RunToEnd(options), TStation::exTimeout);
+  EXPECT_EQ(ResultCodes(), (std::map<int, int>{{400, 0}}));
+}
+
+TEST_F(Station, NamedDevicesOnlyAreWritten) {
+  for (int i = 0; i < 3; ++i) Bus.Add(Device("d" + std::to_string(i), saQn, std::to_string(500 + i)));
+  TStationOptions options = WriteOptions();
+  options.Serials = {501};
+  options.Count = 1;
+  EXPECT_EQ(RunToEnd(options), TStation::exWritten);
+  EXPECT_EQ(ResultCodes(), (std::map<int, int>{{501, 0}}));
+  EXPECT_EQ(Bus.FramesReceived("d0", frame::cmdEraseV2), 0u);
+}
+
+TEST_F(Station, ImageThatDoesNotLoadOrReportThatTakesNoLineEndWithCode2BeforeAnyDevice) {
+  Bus.Add(Device("d", saFtdi, "600"));
+  QFile damaged(Dir.filePath("damaged.eraw"));
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write("not a container at all");
+  damaged.close();
+  TStationOptions badImage = WriteOptions();
+  badImage.Image = damaged.fileName().toStdString();
+  EXPECT_EQ(RunToEnd(badImage), TStation::exUsage);
+
+  TStationOptions badReport = WriteOptions();
+  badReport.Report = Dir.filePath("no/such/dir/report.csv").toStdString();
+  EXPECT_EQ(RunToEnd(badReport), TStation::exUsage);
+  EXPECT_EQ(Events("error").size(), 1u);
+  EXPECT_EQ(Bus.FramesReceived("d", frame::cmdEraseV2), 0u);
+}
+
+TEST_F(Station, ListPrintsEveryDeviceWithItsIdentity) {
+  Bus.Add(Device("f", saFtdi, "700"));
+  TSimDeviceConfig app = Device("q", saQn, "701");
+  app.BootMode = false;
+  Bus.Add(app);
+  TStationOptions options;
+  options.Json = true;
+  EXPECT_EQ(RunToEnd(options), TStation::exWritten);
+  const auto listed = Events("listed");
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].value("serial").toInt(), 700);
+  EXPECT_EQ(listed[0].value("adapter").toString(), "ftdi");
+  EXPECT_EQ(listed[0].value("mode").toString(), "boot");
+  EXPECT_EQ(listed[0].value("loader").toString(), "VLQN-1.3");
+  EXPECT_EQ(listed[0].value("processor").toString(), "0x25013F37");
+  EXPECT_EQ(listed[1].value("adapter").toString(), "qn");
+  EXPECT_EQ(listed[1].value("mode").toString(), "application");
+}
