@@ -242,3 +242,84 @@ TEST_F(StartupTest, MissingDriverLibrariesAreReported) {
     if (!c.qn) CopyDriver(QStringLiteral(VL_QN_STANDIN));
   }
 }
+
+// The station command line beside the window, started as a production line starts it.
+namespace {
+
+class StationProgramTest : public StartupTest {
+protected:
+  void SetUp() override {
+    StartupTest::SetUp();
+    const QFileInfo built(QStringLiteral(VL_FLASH_PATH));
+    Station = Dir.filePath(built.fileName());
+    ASSERT_TRUE(QFile::copy(built.filePath(), Station));
+  }
+  // Runs the station to its end and returns its exit code; its output goes to `output`.
+  int RunStation(const QStringList& arguments, QByteArray& output) {
+    QProcess process;
+    process.setProcessEnvironment(Environment());
+    process.start(Station, arguments);
+    EXPECT_TRUE(process.waitForStarted(kWaitMs));
+    EXPECT_TRUE(process.waitForFinished(kWaitMs));
+    output = process.readAllStandardOutput() + process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  }
+  QString Station;
+};
+
+}  // namespace
+
+TEST_F(StationProgramTest, RefusesWhileTheWindowRunsAndWithoutDriverLibraries) {
+  QProcess window;
+  Start(window);
+  QByteArray windowOutput;
+  ASSERT_TRUE(WaitForOutput(window, windowOutput, "running;")) << windowOutput.constData();
+  QByteArray output;
+  EXPECT_EQ(RunStation({"list", "--json"}, output), 4) << output.constData();
+  EXPECT_TRUE(output.contains("\"event\":\"error\"")) << output.constData();
+  window.kill();
+  window.waitForFinished(kWaitMs);
+
+  RemoveDriver(QStringLiteral(VL_FTDI_STANDIN));
+  RemoveDriver(QStringLiteral(VL_QN_STANDIN));
+  EXPECT_EQ(RunStation({"list"}, output), 3) << output.constData();
+  EXPECT_TRUE(QString::fromUtf8(output).contains("не установлены")) << output.constData();
+}
+
+TEST_F(StationProgramTest, UsageErrorsAndDamagedImagesGiveCode2) {
+  QFile damaged(Dir.filePath("damaged.eraw"));
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write("no container");
+  damaged.close();
+  QByteArray output;
+  EXPECT_EQ(RunStation({"write", "--image", damaged.fileName()}, output), 2) << output.constData();
+  EXPECT_TRUE(QString::fromUtf8(output).contains("Ошибка загрузки прошивки")) << output.constData();
+  EXPECT_EQ(RunStation({"info", damaged.fileName(), "--json"}, output), 2) << output.constData();
+  EXPECT_TRUE(output.contains("\"loaded\":false")) << output.constData();
+  EXPECT_EQ(RunStation({"flash"}, output), 2) << output.constData();
+  EXPECT_TRUE(output.contains("usage:")) << output.constData();
+}
+
+#ifndef Q_OS_WIN
+// A request to end (SIGTERM, as a line's supervisor sends it) ends the watch with 130 and
+// its summary. (On Windows the console's Ctrl+C event takes this path; a test process has
+// no console to send it to.)
+TEST_F(StationProgramTest, RequestToEndStopsTheWatchWithCode130) {
+  QProcess station;
+  station.setProcessEnvironment(Environment());
+  station.start(Station, {"watch", "--json"});
+  ASSERT_TRUE(station.waitForStarted(kWaitMs));
+  QByteArray output;
+  for (int i = 0; i < kWaitMs / 100 && !output.contains("\"event\":\"image\""); ++i) {
+    station.waitForReadyRead(100);
+    output += station.readAllStandardOutput();
+  }
+  ASSERT_TRUE(output.contains("\"event\":\"image\"")) << output.constData();
+  station.terminate();
+  ASSERT_TRUE(station.waitForFinished(kWaitMs));
+  output += station.readAllStandardOutput();
+  EXPECT_EQ(station.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(station.exitCode(), 130);
+  EXPECT_TRUE(output.contains("\"event\":\"summary\"")) << output.constData();
+}
+#endif
