@@ -43,6 +43,10 @@ TStation::TStation(const TStationOptions& options, TStationOutput& output, const
                  QStringLiteral("%1: отключен").arg(serial->second));
     Serials.erase(serial);
   });
+  // Plugs and unplugs reach the controller as they reach the window.
+  DeviceWatch = std::make_unique<TDeviceWatch>(TDeviceWatch::SimBusPathFromEnvironment());
+  connect(DeviceWatch.get(), &TDeviceWatch::DeviceChange, Devices.get(),
+          &TDeviceController::OnDeviceChange);
   Timeout.setSingleShot(true);
   connect(&Timeout, &QTimer::timeout, this, &TStation::OnTimeout);
 }
@@ -120,11 +124,13 @@ void TStation::OnListed(TDeviceController::TDeviceId id) {
   Output.Event(QStringLiteral("listed"),
                {{"serial", device.SerialNumber}, {"adapter", AdapterName(device)}, {"mode", mode},
                 {"firmware", firmware}, {"loader", loader}, {"processor", processor}},
-               QStringLiteral("%1: %2, %3, прошивка %4%5, процессор %6")
-                   .arg(device.SerialNumber)
-                   .arg(device.AdapterKind == 0 ? "FTDI" : "QN",
-                        device.BootMode ? "загрузчик" : "прошивка", firmware,
-                        device.BootMode ? ", загрузчик " + loader : QString(), processor));
+               device.BootMode
+                   ? QStringLiteral("%1: %2, загрузчик %3, прошивка %4, процессор %5")
+                         .arg(device.SerialNumber)
+                         .arg(device.AdapterKind == 0 ? "FTDI" : "QN", loader, firmware, processor)
+                   : QStringLiteral("%1: %2, работает прошивка %3")
+                         .arg(device.SerialNumber)
+                         .arg(device.AdapterKind == 0 ? "FTDI" : "QN", firmware));
 }
 
 void TStation::OnStatus(TDeviceController::TDeviceId id, const QString& text, TLogLevel) {

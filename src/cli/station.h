@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 
+#include "app/devicewatch.h"
 #include "app/logfile.h"
 #include "cli/stationoptions.h"
 #include "cli/stationoutput.h"
@@ -70,6 +71,7 @@ private:
   std::unique_ptr<TLogFile> LogFile;
   std::unique_ptr<TStationReport> Report;
   std::unique_ptr<TDeviceController> Devices;
+  std::unique_ptr<TDeviceWatch> DeviceWatch;
   TFirmwareVersion ImageVersion;
   QTimer Timeout;
   std::map<TDeviceController::TDeviceId, TWrite> Writes;   // running
