@@ -1,12 +1,17 @@
-// Parallel devices: 1, 4, 8 and 16 simulated devices plugged together and written at once
-// by automatic writing, the wall time from the listing of the first (before any write
-// starts) to the last write's end; during the 16-device run a 10 ms timer on the main thread measures how late the
-// window answers.
+// Parallel devices: 1, 4, 16 and 64 simulated devices plugged together and written at
+// once through the window's automatic writing, then 1 and 64 through the station command
+// line's run (vlfwflash write), each in this process against the simulated bus. Figures:
+// the wall time from the listing of the first device (before any write starts) to the
+// last write's end; the lateness of a 10 ms timer on the main thread meanwhile; the
+// resident memory the run took per device at its peak.
 //   parallel_bench
 #include <QApplication>
+#include <cstdio>
 
+#include "benchplatform.h"
 #include "benchreport.h"
 #include "benchwindow.h"
+#include "cli/station.h"
 #include "protocol/frame.h"
 #include "support/formcontrols.h"
 
@@ -18,16 +23,61 @@ constexpr double kGoalLatenessP99Ms = 30;
 struct TRun {
   double WallMs = 0;
   std::vector<double> LatenessMs;  // per tick of the 10 ms timer
+  double PeakResidentPerDevice = 0;
   bool AllWritten = false;
 };
 
-TRun WriteDevices(TBenchWindow& window, int count) {
+// Measures from `started` until done() holds: a 10 ms timer's lateness and the resident
+// memory at its peak.
+class TMeter {
+public:
+  explicit TMeter(TRun& run) : Run(run), Before(ResidentBytes()) {
+    Ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&Ticker, &QTimer::timeout, [this] {
+      const double now = BenchNowMs();
+      Run.LatenessMs.push_back(std::max(0.0, now - LastTick - 10));
+      LastTick = now;
+      Peak = std::max(Peak, ResidentBytes());
+    });
+  }
+  void Start() {
+    LastTick = BenchNowMs();
+    Ticker.start(10);
+  }
+  void Stop(double startedMs, int devices) {
+    Run.WallMs = BenchNowMs() - startedMs;
+    Ticker.stop();
+    Run.PeakResidentPerDevice = (Peak - Before) / devices;
+  }
+
+private:
+  TRun& Run;
+  QTimer Ticker;
+  double LastTick = 0;
+  double Before;
+  double Peak = 0;
+};
+
+std::vector<std::string> PlugDevices(const std::string& prefix, int count, int firstSerial) {
   TSimBus& bus = TSimBus::Instance();
   std::vector<std::string> names;
   for (int i = 0; i < count; ++i) {
-    names.push_back("p" + std::to_string(count) + "_" + std::to_string(i));
-    bus.Add(BenchDevice(names.back(), std::to_string(720000 + count * 100 + i)));
+    names.push_back(prefix + std::to_string(count) + "_" + std::to_string(i));
+    bus.Add(BenchDevice(names.back(), std::to_string(firstSerial + i)));
   }
+  return names;
+}
+
+bool AllWritten(const std::vector<std::string>& names) {
+  for (const std::string& name : names)
+    if (TSimBus::Instance().FramesReceived(name, frame::cmdCloseSuccess) != 1) return false;
+  return true;
+}
+
+TRun WriteThroughWindow(TBenchWindow& window, int count) {
+  const std::vector<std::string> names = PlugDevices("w", count, 720000 + count * 100);
+  TRun run;
+  TMeter meter(run);
   // The clock starts as the merge lists the first device, before it starts any write:
   // the merge starts the writes one after another, and the first ones run meanwhile.
   double start = -1;
@@ -36,31 +86,71 @@ TRun WriteDevices(TBenchWindow& window, int count) {
         if (start < 0) start = BenchNowMs();
       });
   window.Notify();
-
-  TRun run;
   RunUntil([&] { return window->Controller().WritesRunning() > 0; });
   QObject::disconnect(listed);
-  double lastTick = BenchNowMs();
-  QTimer ticker;
-  ticker.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    const double now = BenchNowMs();
-    run.LatenessMs.push_back(std::max(0.0, now - lastTick - 10));
-    lastTick = now;
-  });
-  ticker.start(10);
+  meter.Start();
   RunUntil([&] { return window->Controller().WritesRunning() == 0 && !window->Controller().ScanRunning(); });
-  run.WallMs = BenchNowMs() - start;
-  ticker.stop();
-
-  run.AllWritten = true;
-  for (const std::string& name : names)
-    run.AllWritten = run.AllWritten && bus.FramesReceived(name, frame::cmdCloseSuccess) == 1;
+  meter.Stop(start, count);
+  run.AllWritten = AllWritten(names);
   // Unplugged, so the next round starts from an empty list.
-  for (const std::string& name : names) bus.Remove(name);
+  for (const std::string& name : names) TSimBus::Instance().Remove(name);
   window.Notify();
   window.WaitForScan(0);
   return run;
+}
+
+TRun WriteThroughStation(int count, const QString& logDir) {
+  const std::vector<std::string> names = PlugDevices("s", count, 760000 + count * 100);
+  TRun run;
+  std::FILE* sink = std::tmpfile();
+  {
+    TStationOptions options;
+    options.Command = TStationCommand::Write;
+    options.Json = true;
+    options.Count = count;
+    options.TimeoutSeconds = 600;
+    TStationOutput output(true, sink);
+    TStation station(options, output, logDir);
+    int exit = -1;
+    QObject::connect(&station, &TStation::Finished, [&](int code) { exit = code; });
+    double start = -1;
+    QObject::connect(&station, &TStation::Listed, [&] {
+      if (start < 0) start = BenchNowMs();
+    });
+    TMeter meter(run);
+    station.Prepare();
+    station.Start();
+    RunUntil([&] { return start >= 0; });
+    meter.Start();
+    RunUntil([&] { return exit >= 0; });
+    meter.Stop(start, count);
+    run.AllWritten = exit == TStation::exWritten && AllWritten(names);
+  }
+  std::fclose(sink);
+  for (const std::string& name : names) TSimBus::Instance().Remove(name);
+  return run;
+}
+
+void Print(const char* through, int count, const TRun& run) {
+  std::printf("%s, %2d devices: wall %.0f ms, timer lateness p50 %.1f ms, p99 %.1f ms, max %.1f ms, "
+              "peak resident %.0f KiB a device\n",
+              through, count, run.WallMs, Median(run.LatenessMs), Percentile(run.LatenessMs, 99),
+              Percentile(run.LatenessMs, 100), run.PeakResidentPerDevice / 1024);
+  std::fflush(stdout);
+}
+
+bool Report(const std::string& through, const TRun& one, const TRun& many, int count) {
+  const double ratio = many.WallMs / one.WallMs;
+  const double p99 = Percentile(many.LatenessMs, 99);
+  const std::string devices = std::to_string(count);
+  ReportFigure("parallel devices (" + through + "), wall time of " + devices,
+               Fixed(many.WallMs, 0) + " ms", Fixed(one.WallMs, 0) + " ms (1 device)",
+               Fixed(ratio, 3), "<= 1.15", ratio <= kGoalRatio);
+  ReportFigure("responsiveness (" + through + "), 10 ms timer lateness p99, " + devices + " devices",
+               Fixed(p99, 1) + " ms", "-", "-", "<= 30 ms", p99 <= kGoalLatenessP99Ms);
+  ReportInformative("peak resident memory a device (" + through + "), " + devices + " devices",
+                    Fixed(many.PeakResidentPerDevice / 1024, 0) + " KiB", "-", "-");
+  return ratio <= kGoalRatio && p99 <= kGoalLatenessP99Ms;
 }
 
 }  // namespace
@@ -72,32 +162,37 @@ int main(int argc, char** argv) {
   bus.AttachFile("");
   bus.Clear();
 
-  TBenchWindow window;
-  window.WaitForScan(0);
-  TFormControls(*window).cbAutoWrite->setChecked(true);
-
-  double oneMs = 0;
-  TRun sixteen;
-  for (const int count : {1, 4, 8, 16}) {
-    TRun run = WriteDevices(window, count);
+  bool met = true;
+  {
+    TBenchWindow window;
+    window.WaitForScan(0);
+    TFormControls(*window).cbAutoWrite->setChecked(true);
+    TRun one, sixteen, sixtyFour;
+    for (const int count : {1, 4, 16, 64}) {
+      TRun run = WriteThroughWindow(window, count);
+      if (!run.AllWritten) {
+        std::fprintf(stderr, "parallel_bench: not every one of %d devices was written\n", count);
+        return 1;
+      }
+      Print("window", count, run);
+      if (count == 1) one = run;
+      if (count == 16) sixteen = run;
+      if (count == 64) sixtyFour = run;
+    }
+    met = Report("window", one, sixteen, 16) && met;
+    met = Report("window", one, sixtyFour, 64) && met;
+  }
+  QTemporaryDir logDir;
+  TRun stationOne, stationMany;
+  for (const int count : {1, 64}) {
+    TRun run = WriteThroughStation(count, logDir.path() + u'/');
     if (!run.AllWritten) {
-      std::fprintf(stderr, "parallel_bench: not every one of %d devices was written\n", count);
+      std::fprintf(stderr, "parallel_bench: the station did not write all of %d devices\n", count);
       return 1;
     }
-    std::printf("%2d devices: wall %.0f ms, timer lateness p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
-                count, run.WallMs, Median(run.LatenessMs), Percentile(run.LatenessMs, 99),
-                Percentile(run.LatenessMs, 100));
-    std::fflush(stdout);
-    if (count == 1) oneMs = run.WallMs;
-    if (count == 16) sixteen = std::move(run);
+    Print("vlfwflash", count, run);
+    (count == 1 ? stationOne : stationMany) = run;
   }
-
-  const double ratio = sixteen.WallMs / oneMs;
-  const double p99 = Percentile(sixteen.LatenessMs, 99);
-  ReportFigure("parallel devices, wall time of 16", Fixed(sixteen.WallMs, 0) + " ms",
-               Fixed(oneMs, 0) + " ms (1 device)", Fixed(ratio, 3), "<= 1.15",
-               ratio <= kGoalRatio);
-  ReportFigure("responsiveness, 10 ms timer lateness p99 (16 devices)", Fixed(p99, 1) + " ms",
-               "-", "-", "<= 30 ms", p99 <= kGoalLatenessP99Ms);
-  return ratio <= kGoalRatio && p99 <= kGoalLatenessP99Ms ? 0 : 1;
+  met = Report("vlfwflash", stationOne, stationMany, 64) && met;
+  return met ? 0 : 1;
 }

@@ -117,6 +117,7 @@ bool TStation::Chosen(std::int32_t serial) const {
 void TStation::OnListed(TDeviceController::TDeviceId id) {
   const TDevEntry& device = *Devices->Device(id);
   Serials[id] = device.SerialNumber;
+  emit Listed(device.SerialNumber);
   const QString mode = device.BootMode ? QStringLiteral("boot") : QStringLiteral("application");
   const QString firmware = Text(device.FirmwareVersion.VersionText());
   const QString loader = device.BootMode ? Text(device.LoaderVersion.VersionText()) : QString();

@@ -49,6 +49,7 @@ public:
   void LogText(TLogLevel level, std::int32_t serial, const std::string& text) override;
 
 signals:
+  void Listed(std::int32_t serialNumber);
   void Finished(int exitCode);
 
 private:
