@@ -1,0 +1,4 @@
+#include "app/windowfont.h"
+
+// Tahoma comes with every Windows.
+void MakeWindowFontAvailable() {}
