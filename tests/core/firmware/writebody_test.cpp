@@ -115,12 +115,17 @@ TEST_F(WriteBody, FullWriteLeavesTheImageInFlashAndSkipsEmptySectors) {
   EXPECT_TRUE(std::is_sorted(Host.Progress.begin(), Host.Progress.end()));
   EXPECT_EQ(Host.Progress.size(), 33u);  // every written part and the skipped sector
 
+  // The first sector's steps in order, each behind its time in a field of six.
   const auto texts = Log.Texts();
-  EXPECT_EQ(texts.front(), "Прошивается сектора с 10 по 14");
-  EXPECT_TRUE(Log.ContainsPrefix("(") && Log.Contains(texts[1]));
-  EXPECT_EQ(texts[1].substr(8), " Перепрошивка сектора 10:");
-  EXPECT_EQ(texts[1][0], '(');
-  EXPECT_EQ(texts[1][7], ')');
+  ASSERT_GE(texts.size(), 6u);
+  EXPECT_EQ(texts[0], "Прошивается сектора с 10 по 14");
+  const char* const firstSector[] = {" Перепрошивка сектора 10:", " Стираем сектор 10...",
+                                     " Стирание сектора 10: OK", " Запись сектора 10:"};
+  for (std::size_t i = 0; i < std::size(firstSector); ++i) {
+    const std::string& text = texts[i + 1];
+    EXPECT_EQ(text.substr(8), firstSector[i]) << text;
+    EXPECT_TRUE(text.size() > 8 && text[0] == '(' && text[7] == ')') << text;
+  }
   bool skipped = false, part7 = false;
   for (const auto& t : texts) {
     skipped |= t.find(") Сектор 12 пустой. Пропускаем.") != std::string::npos;
@@ -299,7 +304,6 @@ TEST_F(WriteBody, ProtectedSectorIsReportedAndTheWriteIsNotDone) {
   }
   EXPECT_EQ(erase, 1);
   EXPECT_EQ(write, 8);
-  EXPECT_TRUE(Log.ContainsPrefix("("));
 }
 
 TEST_F(WriteBody, FailedWriteLogsTheLastReplyFields) {
