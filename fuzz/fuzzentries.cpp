@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "firmware/containerwriter.h"
 #include "firmware/firmwareblock.h"
 #include "firmware/imagecontainer.h"
 #include "protocol/firmwareversion.h"
@@ -67,13 +68,7 @@ void ParseAndCheck(const std::uint8_t* data, std::size_t size) {
 // version text, build date and payload behind those two gates.
 std::vector<std::uint8_t> Repaired(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> bytes(data, data + size);
-  if (size < 8) return bytes;
-  const auto word = static_cast<std::uint32_t>(size) | (bytes[3] & 0x80u) << 24;
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(word >> (8 * i));
-  bytes[4] = bytes[5] = 0;
-  const std::uint16_t sum = FrameChecksum(bytes.data(), bytes.size());
-  bytes[4] = static_cast<std::uint8_t>(sum);
-  bytes[5] = static_cast<std::uint8_t>(sum >> 8);
+  SetContainerSizeAndChecksum(bytes);
   return bytes;
 }
 

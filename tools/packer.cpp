@@ -1,5 +1,6 @@
 #include "packer.h"
 
+#include "firmware/containerwriter.h"
 #include "firmware/firmwareblock.h"
 #include "firmware/imagecontainer.h"
 #include "protocol/datetime.h"
@@ -35,22 +36,9 @@ TPackResult PackImage(std::string_view versionText, const std::optional<std::str
                   std::to_string(TFirmwareBlock::kMaxSize) + " bytes");
 
   TPackResult result;
-  std::vector<std::uint8_t>& out = result.Bytes;
-  const std::size_t size = image::kVersionTextOffset + versionText.size() +
-                           (buildDate ? 2 + buildDate->size() : 0) + payload.size();
-  out.reserve(size);
-  AppendLE32(out, static_cast<std::uint32_t>(size) | (buildDate ? image::kBuildDateFlag : 0));
-  AppendLE16(out, 0);  // checksum, filled in below
-  AppendLE16(out, static_cast<std::uint16_t>(versionText.size()));
-  out.insert(out.end(), versionText.begin(), versionText.end());
-  if (buildDate) {
-    AppendLE16(out, static_cast<std::uint16_t>(buildDate->size()));
-    out.insert(out.end(), buildDate->begin(), buildDate->end());
-  }
-  out.insert(out.end(), payload.begin(), payload.end());
-  const std::uint16_t checksum = FrameChecksum(out.data(), out.size());
-  out[image::kChecksumOffset] = static_cast<std::uint8_t>(checksum);
-  out[image::kChecksumOffset + 1] = static_cast<std::uint8_t>(checksum >> 8);
+  result.Bytes = WriteImageContainer(versionText, buildDate ? std::optional<std::string_view>(*buildDate)
+                                                            : std::nullopt,
+                                     payload);
   return result;
 }
 

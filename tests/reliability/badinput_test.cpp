@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include "app/appdirs.h"
+#include "firmware/containerwriter.h"
 #include "protocol/frame.h"
 #include "reliabilityfixture.h"
 #include "support/testplatform.h"
@@ -163,18 +164,10 @@ TEST_F(BadInput, FirmwareFilesThatAreNoImageFailTheWriteWithCode1) {
          return path;
        }, "Не верный размер файла прошивки"},
       {"larger than a block may be", [this, &huge] {
-         // Built by hand: the packer refuses a payload above the block limit.
-         const std::string version = "VLQN-2.3b";
-         QByteArray bytes(static_cast<qsizetype>(8 + version.size() + huge.size()), '\0');
-         auto* b = reinterpret_cast<std::uint8_t*>(bytes.data());
-         const auto size = static_cast<std::uint32_t>(bytes.size());
-         for (int i = 0; i < 4; ++i) b[i] = static_cast<std::uint8_t>(size >> (8 * i));
-         b[6] = static_cast<std::uint8_t>(version.size());
-         std::copy(version.begin(), version.end(), b + 8);
-         std::copy(huge.begin(), huge.end(), b + 8 + version.size());
-         const std::uint16_t sum = FrameChecksum(b, bytes.size());
-         b[4] = static_cast<std::uint8_t>(sum);
-         b[5] = static_cast<std::uint8_t>(sum >> 8);
+         // The packer refuses a payload above the block limit; the writer lays it out.
+         const std::vector<std::uint8_t> container = WriteImageContainer("VLQN-2.3b", std::nullopt, huge);
+         const QByteArray bytes(reinterpret_cast<const char*>(container.data()),
+                                static_cast<qsizetype>(container.size()));
          WriteFile("huge.eraw", bytes);
          return Dir.filePath("huge.eraw");
        },
