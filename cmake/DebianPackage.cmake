@@ -1,7 +1,6 @@
 # The Linux package (cpack -G DEB in the build folder): the window and the station
 # command line in /usr/lib/vlfwloader, vlfwflash on the path, a desktop entry. The driver
-# libraries are the maker's and are not shipped. The programs are installed unstripped:
-# stripping would break the window's seal.
+# libraries are the maker's and are not shipped.
 install(TARGETS VLFWLoader vlfwflash RUNTIME DESTINATION lib/vlfwloader)
 install(CODE "file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
   file(CREATE_LINK ../lib/vlfwloader/vlfwflash \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/vlfwflash\" SYMBOLIC)
@@ -20,6 +19,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # Tahoma, which the program registers where the system has no Tahoma of its own.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine, qt6-qpa-plugins")
-# Only the station program is stripped: the window checks its own file against its seal.
-set(CPACK_STRIP_FILES lib/vlfwloader/vlfwflash)
+# Nothing is stripped here (a list of files would still strip them all): the window checks
+# its own file against its seal. Both programs keep their debug information in files of
+# their own from the build on.
+set(CPACK_STRIP_FILES OFF)
 include(CPack)
