@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ public:
   void Close() override { ++Closes; }
   bool Write(const std::uint8_t* data, std::uint32_t length) override {
     Sent.emplace_back(data, data + length);
-    return WriteSucceeds;
+    return WriteSucceeds && !(RefuseWrite && RefuseWrite(Sent.back()));
   }
   std::uint32_t Read(std::uint8_t* buffer, std::uint32_t maxLength, std::uint32_t timeoutMs) override {
     ReadTimeouts.push_back(timeoutMs);
@@ -42,6 +43,7 @@ public:
 
   bool OpenSucceeds = true;
   bool WriteSucceeds = true;
+  std::function<bool(const TBytes&)> RefuseWrite;  // a write it refuses, when set
   int Opens = 0;
   int Closes = 0;
   std::deque<TBytes> Replies;

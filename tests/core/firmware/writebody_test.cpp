@@ -11,6 +11,7 @@
 #include "packer.h"
 #include "protocol/frame.h"
 #include "support/recordinglog.h"
+#include "support/scriptedchannel.h"
 #include "support/simbustest.h"
 #include "support/simdevices.h"
 
@@ -337,4 +338,69 @@ TEST_F(WriteBody, QnAdapterWritesToo) {
   EXPECT_EQ(Run().ResultCode, wrSuccess);
   const TBytes flash = *Bus.Flash("dev");
   EXPECT_TRUE(std::equal(Host.Payload.begin(), Host.Payload.end(), flash.begin() + 0xA000));
+}
+
+// The body over a scripted channel: exactly what is sent and when it is sent again.
+namespace {
+
+class ScriptedWrite : public ::testing::Test {
+protected:
+  ScriptedWrite() {
+    Device.BootMode = true;
+    Device.ProcessorId = 0x25013F37;
+    Device.FirmwareVersion.Parse("VLQN-2.3");
+    Device.LoaderVersion.Parse("VLQN-1.3");
+    Host.Payload = GenerateCodePayload(8, 2);  // one 4 KiB sector: 10, at 0xA000, 8 parts
+  }
+  static TBytes Done(std::uint16_t sector, std::uint32_t address) {
+    return BuildCommandFrame(frame::rcDone, sector, address);
+  }
+  // The device's answers to the erase of sector 10 and to its eight parts.
+  void AnswerEveryExchange() {
+    Channel.Replies.push_back(Done(10, 0xA000));
+    for (std::uint32_t part = 0; part < 8; ++part) Channel.Replies.push_back(Done(10, 0xA000 + part * 512));
+  }
+  std::vector<std::uint16_t> SentCodes() const {
+    std::vector<std::uint16_t> codes;
+    for (const TBytes& frame : Channel.Sent) codes.push_back(frame::ReadHeader(frame.data(), frame.size()).Code);
+    return codes;
+  }
+
+  TDevEntry Device{"4321", 0xFFFF, 0};
+  TScriptedChannel Channel;
+  TTestHost Host;
+  TRecordingLog Log;
+};
+
+}  // namespace
+
+TEST_F(ScriptedWrite, APartUnansweredOnceIsSentAgainAndTheWriteSucceeds) {
+  AnswerEveryExchange();
+  Channel.Replies.insert(Channel.Replies.begin() + 1, TBytes());  // silence for part 0
+  TWriteBody body(Device, Channel, Host, Log);
+  body.Execute();
+  EXPECT_EQ(body.ResultCode, wrSuccess);
+  const std::vector<std::uint16_t> expected = {frame::cmdEraseV2, frame::cmdWriteV2, frame::cmdWriteV2,
+                                               frame::cmdWriteV2, frame::cmdWriteV2, frame::cmdWriteV2,
+                                               frame::cmdWriteV2, frame::cmdWriteV2, frame::cmdWriteV2,
+                                               frame::cmdWriteV2, frame::cmdCloseSuccess};
+  EXPECT_EQ(SentCodes(), expected);
+  ASSERT_GE(Channel.Sent.size(), 3u);
+  EXPECT_EQ(Channel.Sent[1], Channel.Sent[2]) << "the same part, sent again";
+  EXPECT_EQ(Host.Progress.back(), 100);
+  EXPECT_EQ(Channel.Opens, 1);
+  EXPECT_EQ(Channel.Closes, 1);
+}
+
+TEST_F(ScriptedWrite, AClosingFrameTheChannelRefusesLeavesTheResultAndIsNotWaitedFor) {
+  AnswerEveryExchange();
+  Channel.RefuseWrite = [](const TBytes& frame) {
+    return frame::ReadHeader(frame.data(), frame.size()).Code == frame::cmdCloseSuccess;
+  };
+  TWriteBody body(Device, Channel, Host, Log);
+  body.Execute();
+  EXPECT_EQ(body.ResultCode, wrSuccess);
+  EXPECT_EQ(SentCodes().back(), frame::cmdCloseSuccess);
+  EXPECT_EQ(Channel.ReadTimeouts.size(), 9u) << "no read for the refused closing frame";
+  EXPECT_EQ(Channel.Closes, 1);
 }
