@@ -6,12 +6,14 @@
 
 #include "app/appdirs.h"
 #include "app/singleinstance.h"
+#include "cli/console.h"
 #include "cli/imageinfo.h"
 #include "cli/interrupt.h"
 #include "cli/station.h"
 #include "link/driverlibs.h"
 
 int main(int argc, char** argv) {
+  PrepareConsole();
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("VLFWLoader"));
   std::vector<std::string> arguments;

@@ -1,0 +1,5 @@
+#include "cli/console.h"
+
+#include <windows.h>
+
+void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
