@@ -3,11 +3,8 @@
 #include "firmware/containerwriter.h"
 #include "firmware/firmwareblock.h"
 #include "firmware/imagecontainer.h"
-#include "protocol/datetime.h"
 #include "protocol/firmwareversion.h"
-#include "protocol/frame.h"
 #include "protocol/littleendian.h"
-#include "protocol/scanformat.h"
 
 namespace {
 

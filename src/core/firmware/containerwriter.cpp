@@ -24,17 +24,14 @@ std::vector<std::uint8_t> WriteImageContainer(std::string_view versionText,
 }
 
 void SetContainerChecksum(std::vector<std::uint8_t>& bytes) {
-  if (bytes.size() < image::kVersionTextOffset) return;
-  bytes[image::kChecksumOffset] = bytes[image::kChecksumOffset + 1] = 0;
-  const std::uint16_t checksum = FrameChecksum(bytes.data(), bytes.size());
-  bytes[image::kChecksumOffset] = static_cast<std::uint8_t>(checksum);
-  bytes[image::kChecksumOffset + 1] = static_cast<std::uint8_t>(checksum >> 8);
+  if (bytes.size() < image::kChecksumOffset + 2) return;  // no checksum field to set
+  WriteLE16(bytes.data() + image::kChecksumOffset, 0);
+  WriteLE16(bytes.data() + image::kChecksumOffset, FrameChecksum(bytes.data(), bytes.size()));
 }
 
 void SetContainerSizeAndChecksum(std::vector<std::uint8_t>& bytes) {
-  if (bytes.size() < image::kVersionTextOffset) return;
+  if (bytes.size() < image::kChecksumOffset) return;  // no size word to set
   const std::uint32_t flag = ReadLE32(bytes.data()) & image::kBuildDateFlag;
-  const auto word = static_cast<std::uint32_t>(bytes.size()) | flag;
-  for (int i = 0; i < 4; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(word >> (8 * i));
+  WriteLE32(bytes.data(), static_cast<std::uint32_t>(bytes.size()) | flag);
   SetContainerChecksum(bytes);
 }

@@ -14,8 +14,9 @@ std::vector<std::uint8_t> WriteImageContainer(std::string_view versionText,
                                               std::optional<std::string_view> buildDate,
                                               const std::vector<std::uint8_t>& payload);
 
-// Sets the checksum of a container already laid out (at least its 8-byte header).
+// Sets the checksum field to what the bytes need; bytes too short to hold it stay as they are.
 void SetContainerChecksum(std::vector<std::uint8_t>& bytes);
 
-// Sets the size word to the bytes' count, keeping the date flag, then the checksum.
+// Sets the size word to the bytes' count, keeping the date flag, then the checksum; each
+// field only where the bytes hold it, so any bytes may be given.
 void SetContainerSizeAndChecksum(std::vector<std::uint8_t>& bytes);
