@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 
 #include "link/channel.h"
 #include "link/driverlibs.h"
@@ -18,6 +22,45 @@
 namespace {
 
 using TBytes = std::vector<std::uint8_t>;
+using TLines = std::vector<std::string>;
+
+// Six places of milliseconds, right-aligned: spaces, then at least one digit.
+bool IsTimeField(std::string_view field) {
+  const std::size_t digits = field.find_first_not_of(' ');
+  return field.size() == 6 && digits != std::string_view::npos &&
+         field.find_first_not_of("0123456789", digits) == std::string_view::npos;
+}
+
+// The log's texts with each step's time "(" field ")" written as "(t)"; a time in any
+// other form is left in and fails the comparison.
+TLines Timeless(const TLines& texts) {
+  TLines out;
+  for (const std::string& text : texts) {
+    const bool timed = text.size() >= 8 && text[0] == '(' && text[7] == ')' &&
+                       IsTimeField(std::string_view(text).substr(1, 6));
+    out.push_back(timed ? "(t)" + text.substr(8) : text);
+  }
+  return out;
+}
+
+// What a sector erased and written without a fault logs, in order.
+TLines SectorLines(int n, int parts) {
+  const std::string sector = std::to_string(n);
+  TLines lines = {"(t) Перепрошивка сектора " + sector + ":",
+                  "(t) Стираем сектор " + sector + "...",
+                  "(t) Стирание сектора " + sector + ": OK",
+                  "(t) Запись сектора " + sector + ":"};
+  for (int p = 0; p < parts; ++p)
+    lines.push_back("(t)\tЧасть " + std::to_string(p) + " из " + std::to_string(parts));
+  lines.push_back("(t) Сектор " + sector + " записан");
+  return lines;
+}
+
+TLines Join(std::initializer_list<TLines> parts) {
+  TLines out;
+  for (const TLines& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
 
 class TTestHost : public TWriteHost {
 public:
@@ -116,25 +159,15 @@ TEST_F(WriteBody, FullWriteLeavesTheImageInFlashAndSkipsEmptySectors) {
   EXPECT_TRUE(std::is_sorted(Host.Progress.begin(), Host.Progress.end()));
   EXPECT_EQ(Host.Progress.size(), 33u);  // every written part and the skipped sector
 
-  // The first sector's steps in order, each behind its time in a field of six.
-  const auto texts = Log.Texts();
-  ASSERT_GE(texts.size(), 6u);
-  EXPECT_EQ(texts[0], "Прошивается сектора с 10 по 14");
-  const char* const firstSector[] = {" Перепрошивка сектора 10:", " Стираем сектор 10...",
-                                     " Стирание сектора 10: OK", " Запись сектора 10:"};
-  for (std::size_t i = 0; i < std::size(firstSector); ++i) {
-    const std::string& text = texts[i + 1];
-    EXPECT_EQ(text.substr(8), firstSector[i]) << text;
-    EXPECT_TRUE(text.size() > 8 && text[0] == '(' && text[7] == ')') << text;
+  // Every step in order, each behind its time; the empty sector is said and skipped.
+  EXPECT_EQ(Timeless(Log.Texts()),
+            Join({{"Прошивается сектора с 10 по 14"}, SectorLines(10, 8), SectorLines(11, 8),
+                  {"(t) Перепрошивка сектора 12:", "(t) Сектор 12 пустой. Пропускаем."},
+                  SectorLines(13, 8), SectorLines(14, 8)}));
+  for (const auto& e : Log.Entries) {
+    EXPECT_EQ(e.Level, llInfo) << e.Text;
+    EXPECT_EQ(e.Serial, 4321) << e.Text;
   }
-  bool skipped = false, part7 = false;
-  for (const auto& t : texts) {
-    skipped |= t.find(") Сектор 12 пустой. Пропускаем.") != std::string::npos;
-    part7 |= t.find(")\tЧасть 7 из 8") != std::string::npos;
-  }
-  EXPECT_TRUE(skipped);
-  EXPECT_TRUE(part7);
-  for (const auto& e : Log.Entries) EXPECT_EQ(e.Serial, 4321);
 }
 
 TEST_F(WriteBody, CodesOneAndTwoUnlessListedProcessorOrNewVlqnLoader) {
@@ -174,9 +207,8 @@ TEST_F(WriteBody, SmallSectorsAreWrittenOnePartEach) {
   EXPECT_EQ(Frames(frame::cmdWriteV2), 3u);
   const TBytes flash = *Bus.Flash("dev");
   EXPECT_TRUE(std::equal(Host.Payload.begin(), Host.Payload.end(), flash.begin() + 0x4400));
-  bool partZeroOfOne = false;
-  for (const auto& t : Log.Texts()) partZeroOfOne |= t.find(")\tЧасть 0 из 1") != std::string::npos;
-  EXPECT_TRUE(partZeroOfOne);
+  EXPECT_EQ(Timeless(Log.Texts()), Join({{"Прошивается сектора с 0 по 2"}, SectorLines(0, 1),
+                                         SectorLines(1, 1), SectorLines(2, 1)}));
 }
 
 TEST_F(WriteBody, UnlistedProcessorLayoutFollowsTheLoaderSuffix) {
@@ -235,7 +267,10 @@ TEST_F(WriteBody, FailuresBeforeTheChannelSendNothing) {
     EXPECT_EQ(AllFrames(), 0u) << c.name;
     EXPECT_FALSE(Bus.IsOpen("dev")) << c.name;
     if (c.result == wrOpenFailed) {
-      EXPECT_TRUE(log.Contains("Не удалось открыть устройство"));
+      const std::vector<TRecordingLog::TEntry> expected = {
+          {llInfo, 4321, "Прошивается сектора с 10 по 10"},
+          {llError, 4321, "Не удалось открыть устройство"}};
+      EXPECT_EQ(log.Entries, expected);
     } else {
       EXPECT_EQ(Bus.Calls("FT_OpenEx"), 0u) << c.name;
       EXPECT_TRUE(log.Entries.empty()) << c.name;
@@ -244,6 +279,7 @@ TEST_F(WriteBody, FailuresBeforeTheChannelSendNothing) {
 }
 
 TEST_F(WriteBody, DeviceRefusalsAndBadReplies) {
+  const std::string eraseFailed = "(t) Стирание сектора 10: Ошибка!";
   const struct {
     const char* name;
     std::function<void(TSimDeviceConfig&)> fault;
@@ -251,26 +287,30 @@ TEST_F(WriteBody, DeviceRefusalsAndBadReplies) {
     std::uint32_t lastReply;
     std::uint32_t eraseFrames;
     std::uint32_t writeFrames;
+    std::string lastLine;
   } cases[] = {
-      {"locked", [](TSimDeviceConfig& c) { c.Locked = true; }, wrEraseFailed, 138, 1, 0},
+      {"locked", [](TSimDeviceConfig& c) { c.Locked = true; }, wrEraseFailed, 138, 1, 0,
+       eraseFailed},
       {"three short erase replies", [](TSimDeviceConfig& c) { c.ShortReplies = 3; }, wrEraseFailed,
-       0, 3, 0},
+       0, 3, 0, eraseFailed},
       {"two short replies are retried", [](TSimDeviceConfig& c) { c.ShortReplies = 2; }, wrSuccess,
-       128, 3, 8},
-      {"missing replies", [](TSimDeviceConfig& c) { c.MissingReplies = 3; }, wrEraseFailed, 0, 3, 0},
+       128, 3, 8, "(t) Сектор 10 записан"},
+      {"missing replies", [](TSimDeviceConfig& c) { c.MissingReplies = 3; }, wrEraseFailed, 0, 3, 0,
+       eraseFailed},
       {"another sector", [](TSimDeviceConfig& c) { c.WrongSectorReplies = 1; }, wrEraseFailed, 0, 1,
-       0},
+       0, eraseFailed},
       {"another address on a write",
        [](TSimDeviceConfig& c) {
          c.WrongAddressReplies = 2;  // the erase's address is not compared
        },
-       wrWriteFailed, 128, 1, 1},
+       wrWriteFailed, 128, 1, 1, "(t) Ошибка при записи сектора 10 (14, 14, 128, 10, 41472)"},
   };
   for (const auto& c : cases) {
     Bus.Clear();
     Host = TTestHost();
     Host.Payload = GenerateCodePayload(8, 2);
     Config = WritableDevice();
+    Log.Entries.clear();
     c.fault(Config);
     Plug();
     const TWriteBody body = Run();
@@ -280,6 +320,9 @@ TEST_F(WriteBody, DeviceRefusalsAndBadReplies) {
     EXPECT_EQ(Frames(frame::cmdWriteV2), c.writeFrames) << c.name;
     EXPECT_EQ(Frames(c.result == wrSuccess ? frame::cmdCloseSuccess : frame::cmdCloseFailure), 1u)
         << c.name;
+    ASSERT_FALSE(Log.Entries.empty()) << c.name;
+    EXPECT_EQ(Timeless({Log.Entries.back().Text}), TLines{c.lastLine}) << c.name;
+    EXPECT_EQ(Log.Entries.back().Level, c.result == wrSuccess ? llInfo : llError) << c.name;
   }
 }
 
@@ -295,16 +338,21 @@ TEST_F(WriteBody, ProtectedSectorIsReportedAndTheWriteIsNotDone) {
   EXPECT_EQ(Frames(frame::cmdCloseFailure), 0u);
   EXPECT_EQ(body.LastReplyCode, 128u);
   EXPECT_EQ(Frames(frame::cmdWriteV2), 16u);  // the protected sector's parts are still sent
-  int erase = 0, write = 0;
-  for (const auto& e : Log.Entries) {
-    if (e.Text.find(") Сектор защищен от стирания") != std::string::npos) {
-      EXPECT_EQ(e.Level, llError);
-      ++erase;
-    }
-    if (e.Text.find(") Сектор защищен от записи") != std::string::npos) ++write;
+  // Each refusal is said where it came, at the error level, and the sector goes on.
+  TLines sector10 = {"(t) Перепрошивка сектора 10:", "(t) Стираем сектор 10...",
+                     "(t) Сектор защищен от стирания", "(t) Стирание сектора 10: OK",
+                     "(t) Запись сектора 10:"};
+  for (int p = 0; p < 8; ++p) {
+    sector10.push_back("(t)\tЧасть " + std::to_string(p) + " из 8");
+    sector10.push_back("(t) Сектор защищен от записи");
   }
-  EXPECT_EQ(erase, 1);
-  EXPECT_EQ(write, 8);
+  sector10.push_back("(t) Сектор 10 записан");
+  const TLines texts = Timeless(Log.Texts());
+  EXPECT_EQ(texts, Join({{"Прошивается сектора с 10 по 11"}, sector10, SectorLines(11, 8)}));
+  for (std::size_t i = 0; i < texts.size() && i < Log.Entries.size(); ++i) {
+    const bool refusal = texts[i].find("защищен") != std::string::npos;
+    EXPECT_EQ(Log.Entries[i].Level, refusal ? llError : llInfo) << texts[i];
+  }
 }
 
 TEST_F(WriteBody, FailedWriteLogsTheLastReplyFields) {
@@ -312,11 +360,14 @@ TEST_F(WriteBody, FailedWriteLogsTheLastReplyFields) {
   Host.Payload = GenerateCodePayload(8, 2);
   Plug();
   EXPECT_EQ(Run().ResultCode, wrWriteFailed);
-  // The reply named address 0xA000 + 512 for the request of 0xA000.
-  bool found = false;
-  for (const auto& t : Log.Texts())
-    found |= t.find(") Ошибка при записи сектора 10 (14, 14, 128, 10, 41472)") != std::string::npos;
-  EXPECT_TRUE(found);
+  // The reply named address 0xA000 + 512 for the request of 0xA000: its header fields
+  // follow the failing part, and the write ends there.
+  ASSERT_EQ(Timeless(Log.Texts()),
+            TLines({"Прошивается сектора с 10 по 10", "(t) Перепрошивка сектора 10:",
+                    "(t) Стираем сектор 10...", "(t) Стирание сектора 10: OK",
+                    "(t) Запись сектора 10:", "(t)\tЧасть 0 из 8",
+                    "(t) Ошибка при записи сектора 10 (14, 14, 128, 10, 41472)"}));
+  EXPECT_EQ(Log.Entries.back().Level, llError);
 }
 
 TEST_F(WriteBody, StopBetweenSectorsIsAFailureClosedWithFrame12) {
@@ -340,8 +391,11 @@ TEST_F(WriteBody, QnAdapterWritesToo) {
   EXPECT_TRUE(std::equal(Host.Payload.begin(), Host.Payload.end(), flash.begin() + 0xA000));
 }
 
-// The body over a scripted channel: exactly what is sent and when it is sent again.
+// The body over a scripted channel: exactly what is sent, what is read and when.
 namespace {
+
+constexpr std::uint32_t kSectorWait = 1000;  // ms for a sector reply
+constexpr std::uint32_t kClosingWait = 100;  // ms for whatever answers the closing frame
 
 class ScriptedWrite : public ::testing::Test {
 protected:
@@ -356,51 +410,145 @@ protected:
     return BuildCommandFrame(frame::rcDone, sector, address);
   }
   // The device's answers to the erase of sector 10 and to its eight parts.
-  void AnswerEveryExchange() {
-    Channel.Replies.push_back(Done(10, 0xA000));
-    for (std::uint32_t part = 0; part < 8; ++part) Channel.Replies.push_back(Done(10, 0xA000 + part * 512));
+  static std::deque<TBytes> EveryExchangeAnswered() {
+    std::deque<TBytes> replies = {Done(10, 0xA000)};
+    for (std::uint32_t part = 0; part < 8; ++part) replies.push_back(Done(10, 0xA000 + part * 512));
+    return replies;
   }
-  std::vector<std::uint16_t> SentCodes() const {
+  static std::vector<std::uint16_t> Codes(const TScriptedChannel& channel) {
     std::vector<std::uint16_t> codes;
-    for (const TBytes& frame : Channel.Sent) codes.push_back(frame::ReadHeader(frame.data(), frame.size()).Code);
+    for (const TBytes& frame : channel.Sent)
+      codes.push_back(frame::ReadHeader(frame.data(), frame.size()).Code);
     return codes;
+  }
+  static bool IsCode(const TBytes& frame, std::uint16_t code) {
+    return frame::ReadHeader(frame.data(), frame.size()).Code == code;
+  }
+  TWriteBody Run(TScriptedChannel& channel, TRecordingLog& log) {
+    TWriteBody body(Device, channel, Host, log);
+    body.Execute();
+    return body;
   }
 
   TDevEntry Device{"4321", 0xFFFF, 0};
-  TScriptedChannel Channel;
   TTestHost Host;
-  TRecordingLog Log;
 };
 
 }  // namespace
 
-TEST_F(ScriptedWrite, APartUnansweredOnceIsSentAgainAndTheWriteSucceeds) {
-  AnswerEveryExchange();
-  Channel.Replies.insert(Channel.Replies.begin() + 1, TBytes());  // silence for part 0
-  TWriteBody body(Device, Channel, Host, Log);
-  body.Execute();
-  EXPECT_EQ(body.ResultCode, wrSuccess);
-  const std::vector<std::uint16_t> expected = {frame::cmdEraseV2, frame::cmdWriteV2, frame::cmdWriteV2,
-                                               frame::cmdWriteV2, frame::cmdWriteV2, frame::cmdWriteV2,
-                                               frame::cmdWriteV2, frame::cmdWriteV2, frame::cmdWriteV2,
-                                               frame::cmdWriteV2, frame::cmdCloseSuccess};
-  EXPECT_EQ(SentCodes(), expected);
-  ASSERT_GE(Channel.Sent.size(), 3u);
-  EXPECT_EQ(Channel.Sent[1], Channel.Sent[2]) << "the same part, sent again";
-  EXPECT_EQ(Host.Progress.back(), 100);
-  EXPECT_EQ(Channel.Opens, 1);
-  EXPECT_EQ(Channel.Closes, 1);
+// An exchange that fails once is sent again, unchanged, and the write goes on as if nothing
+// had happened; a frame the channel refused is not waited for.
+TEST_F(ScriptedWrite, AnExchangeThatFailsOnceIsSentAgainAndTheWriteSucceeds) {
+  const auto silence = [](std::size_t at) {
+    return [at](TScriptedChannel& c) {
+      c.Replies.insert(c.Replies.begin() + static_cast<std::ptrdiff_t>(at), TBytes());
+    };
+  };
+  const struct {
+    const char* name;
+    std::function<void(TScriptedChannel&)> fault;
+    std::size_t repeated;  // index of the frame sent twice
+    std::size_t reads;
+  } cases[] = {
+      {"erase unanswered", silence(0), 0, 11},
+      {"part unanswered", silence(1), 1, 11},
+      {"part answered short",
+       [](TScriptedChannel& c) {
+         TBytes shortReply = Done(10, 0xA000);
+         shortReply.resize(10);
+         c.Replies.insert(c.Replies.begin() + 1, shortReply);
+       },
+       1, 11},
+      {"part refused by the channel",
+       [](TScriptedChannel& c) {
+         c.RefuseWrite = [refused = false](const TBytes& frame) mutable {
+           if (refused || !IsCode(frame, frame::cmdWriteV2)) return false;
+           refused = true;
+           return true;
+         };
+       },
+       1, 10},
+  };
+  for (const auto& c : cases) {
+    TScriptedChannel channel;
+    channel.Replies = EveryExchangeAnswered();
+    c.fault(channel);
+    TRecordingLog log;
+    Host.Progress.clear();
+    const TWriteBody body = Run(channel, log);
+    EXPECT_EQ(body.ResultCode, wrSuccess) << c.name;
+    std::vector<std::uint16_t> expected(9, frame::cmdWriteV2);  // the erase and eight parts
+    expected[0] = frame::cmdEraseV2;
+    const std::uint16_t repeated = expected[c.repeated];
+    expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(c.repeated), repeated);
+    expected.push_back(frame::cmdCloseSuccess);
+    EXPECT_EQ(Codes(channel), expected) << c.name;
+    ASSERT_GT(channel.Sent.size(), c.repeated + 1) << c.name;
+    EXPECT_EQ(channel.Sent[c.repeated], channel.Sent[c.repeated + 1]) << c.name;
+    std::vector<std::uint32_t> waits(c.reads - 1, kSectorWait);
+    waits.push_back(kClosingWait);
+    EXPECT_EQ(channel.ReadTimeouts, waits) << c.name;
+    EXPECT_EQ(Timeless(log.Texts()), Join({{"Прошивается сектора с 10 по 10"}, SectorLines(10, 8)}))
+        << c.name;
+    ASSERT_FALSE(Host.Progress.empty()) << c.name;
+    EXPECT_EQ(Host.Progress.back(), 100) << c.name;
+    EXPECT_EQ(channel.Opens, 1) << c.name;
+    EXPECT_EQ(channel.Closes, 1) << c.name;
+  }
 }
 
-TEST_F(ScriptedWrite, AClosingFrameTheChannelRefusesLeavesTheResultAndIsNotWaitedFor) {
-  AnswerEveryExchange();
-  Channel.RefuseWrite = [](const TBytes& frame) {
-    return frame::ReadHeader(frame.data(), frame.size()).Code == frame::cmdCloseSuccess;
+// Three tries in all: then the write fails, the fields of a reply that never came read as
+// zeros, and the run is closed as failed.
+TEST_F(ScriptedWrite, APartThatFailsThreeTimesFailsTheWrite) {
+  TScriptedChannel channel;
+  channel.Replies = {Done(10, 0xA000)};  // the erase is answered, no part is
+  TRecordingLog log;
+  const TWriteBody body = Run(channel, log);
+  EXPECT_EQ(body.ResultCode, wrWriteFailed);
+  EXPECT_EQ(body.LastReplyCode, frame::rcDone);
+  EXPECT_EQ(Codes(channel),
+            std::vector<std::uint16_t>({frame::cmdEraseV2, frame::cmdWriteV2, frame::cmdWriteV2,
+                                        frame::cmdWriteV2, frame::cmdCloseFailure}));
+  ASSERT_FALSE(log.Entries.empty());
+  EXPECT_EQ(Timeless({log.Entries.back().Text}),
+            TLines{"(t) Ошибка при записи сектора 10 (0, 0, 0, 0, 0)"});
+  EXPECT_EQ(channel.Closes, 1);
+}
+
+// The closing frame fails or goes unanswered: the result stays what the run made it, a
+// refused frame is not waited for, and the channel is closed either way.
+TEST_F(ScriptedWrite, AClosingFrameThatFailsLeavesTheResult) {
+  const std::vector<std::uint32_t> everyExchange(9, kSectorWait);
+  std::vector<std::uint32_t> everyExchangeAndClosing = everyExchange;
+  everyExchangeAndClosing.push_back(kClosingWait);
+  const struct {
+    const char* name;
+    std::deque<TBytes> replies;
+    bool refuseClosing;
+    TWriteResult result;
+    std::uint16_t closingCode;
+    std::vector<std::uint32_t> waits;
+  } cases[] = {
+      {"written, closing refused", EveryExchangeAnswered(), true, wrSuccess, frame::cmdCloseSuccess,
+       everyExchange},
+      {"written, closing unanswered", EveryExchangeAnswered(), false, wrSuccess,
+       frame::cmdCloseSuccess, everyExchangeAndClosing},
+      {"erase refused, closing refused", {BuildCommandFrame(frame::rcLocked, 10, 0xA000)}, true,
+       wrEraseFailed, frame::cmdCloseFailure, {kSectorWait}},
   };
-  TWriteBody body(Device, Channel, Host, Log);
-  body.Execute();
-  EXPECT_EQ(body.ResultCode, wrSuccess);
-  EXPECT_EQ(SentCodes().back(), frame::cmdCloseSuccess);
-  EXPECT_EQ(Channel.ReadTimeouts.size(), 9u) << "no read for the refused closing frame";
-  EXPECT_EQ(Channel.Closes, 1);
+  for (const auto& c : cases) {
+    TScriptedChannel channel;
+    channel.Replies = c.replies;
+    if (c.refuseClosing)
+      channel.RefuseWrite = [](const TBytes& frame) {
+        return IsCode(frame, frame::cmdCloseSuccess) || IsCode(frame, frame::cmdCloseFailure);
+      };
+    TRecordingLog log;
+    const TWriteBody body = Run(channel, log);
+    EXPECT_EQ(body.ResultCode, c.result) << c.name;
+    ASSERT_FALSE(channel.Sent.empty()) << c.name;
+    EXPECT_TRUE(IsCode(channel.Sent.back(), c.closingCode)) << c.name;
+    EXPECT_EQ(channel.ReadTimeouts, c.waits) << c.name;
+    EXPECT_EQ(channel.Closes, 1) << c.name;
+  }
 }
