@@ -47,7 +47,10 @@ TEST(ContainerWriter, LaysOutHeaderTextsAndPayload) {
                {0x10, 0x00}, Text("1.2.2003 4:05:06"),
                {0xAA, 0xBB, 0xCC}})},
       {"without", WriteImageContainer("ZEPH-9.1", std::nullopt, {0x01, 0x02}),
-       Concat({{0x12, 0x00, 0x00, 0x00}, {0x20, 0xFA}, {0x08, 0x00}, Text("ZEPH-9.1"), {0x01, 0x02}})},
+       Concat({{0x12, 0x00, 0x00, 0x00},  // 18 bytes, no flag
+               {0x20, 0xFA},
+               {0x08, 0x00}, Text("ZEPH-9.1"),
+               {0x01, 0x02}})},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.written, c.expected) << c.name;
@@ -57,9 +60,9 @@ TEST(ContainerWriter, LaysOutHeaderTextsAndPayload) {
 
 TEST(ContainerWriter, SizeAndChecksumFollowTheBytesAndKeepTheDateFlag) {
   for (const bool dated : {true, false}) {
-    TBytes bytes = WriteImageContainer("VLQN-2.3", dated ? std::optional<std::string_view>("1.2.2003 4:05:06")
-                                                         : std::nullopt,
-                                       {1, 2, 3});
+    const std::optional<std::string_view> date =
+        dated ? std::optional<std::string_view>("1.2.2003 4:05:06") : std::nullopt;
+    TBytes bytes = WriteImageContainer("VLQN-2.3", date, {1, 2, 3});
     bytes.push_back(4);  // one payload byte more, the header not yet told
     ASSERT_FALSE(Parses(bytes)) << dated;
     SetContainerSizeAndChecksum(bytes);
@@ -83,7 +86,8 @@ TEST(ContainerWriter, BytesShorterThanTheHeaderGetTheFieldsThatFit) {
     ASSERT_EQ(bytes.size(), n);
     TBytes expected(n, 0xEE);
     // The size word keeps the flag bit the filler set.
-    if (n >= 4) expected = Concat({{static_cast<std::uint8_t>(n), 0x00, 0x00, 0x80}, TBytes(n - 4, 0xEE)});
+    if (n >= 4)
+      expected = Concat({{static_cast<std::uint8_t>(n), 0x00, 0x00, 0x80}, TBytes(n - 4, 0xEE)});
     if (n >= 6) {
       // The checksum over the first n bytes, its own field taken as 0.
       std::uint32_t sum = 0x8000 | n;
