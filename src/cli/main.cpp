@@ -54,10 +54,12 @@ int main(int argc, char** argv) {
                          : InstalledForAllUsers(programDir) ? UserDataDirectory()
                                                              : programDir;
   TStation station(options, output, logDir);
-  if (!station.Prepare()) return station.ExitCode();
   QObject::connect(&station, &TStation::Finished, &app, [](int code) { QCoreApplication::exit(code); },
                    Qt::QueuedConnection);
+  // Before anything is printed: a request to end that comes while the image loads waits
+  // for the event loop and ends the run there, instead of killing the program unsaid.
   InstallInterruptHandler(station, [&station] { station.Interrupt(); });
+  if (!station.Prepare()) return station.ExitCode();
   station.Start();
   const int code = QCoreApplication::exec();
   instance.Release();
