@@ -23,7 +23,11 @@ function(vl_add_gtest name)
     list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
   endif()
   if(WIN32)
-    list(APPEND properties ENVIRONMENT "QT_QPA_PLATFORM=${ARG_PLATFORM}")
+    # Wine hands a program none of the Linux side's QT_ variables (they are meant for the
+    # Linux toolkit) but passes a WINEQT_ one on without its WINE. A second property,
+    # since each list item is a value of its own.
+    list(APPEND properties ENVIRONMENT "QT_QPA_PLATFORM=${ARG_PLATFORM}"
+      ENVIRONMENT_MODIFICATION "WINEQT_QPA_PLATFORM=set:${ARG_PLATFORM}")
   else()
     list(APPEND properties ENVIRONMENT "QT_QPA_PLATFORM=${ARG_PLATFORM};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
   endif()
