@@ -23,16 +23,17 @@ ExternalProject_Add(vl_host_tools
   USES_TERMINAL_BUILD OFF)
 
 # Wine runs the build's programs in a prefix of the build's own, with the build's bin/
-# (the program, the Qt and MinGW libraries beside it) as their directory.
-# Debian's wine picks the 32-bit loader whenever it is installed; 64-bit programs need
-# the 64-bit one.
+# (the program, the Qt and MinGW libraries beside it) as their directory. The loader is
+# Wine's own for the build's word size; scripts/windows passes the one that runs 32-bit
+# programs on this machine (under qemu-i386 where the kernel runs no 32-bit code), with
+# the 64-bit loader that makes the prefix beside it.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   find_program(VL_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-  set(VL_WINEARCH win64)
 else()
-  find_program(VL_WINE NAMES wine)
-  set(VL_WINEARCH win32)
+  find_program(VL_WINE NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
 endif()
+get_filename_component(VL_WINE64 ${VL_WINE} DIRECTORY)
+set(VL_WINE64 ${VL_WINE64}/wine64)
 set(VL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
