@@ -26,6 +26,12 @@ public:
 
 signals:
   void DeviceChange(int eventCode);
+  // Windows only, to the program's hidden window. A request to end the program from
+  // outside (WM_CLOSE, as taskkill without /f sends it to every top-level window).
+  void EndRequested();
+  // The session ends (log-off, shutdown): the system ends the program as soon as the
+  // slots return, so they must have stopped the program's work by then.
+  void SessionEnding();
 
 private:
   void WatchSimBus();

@@ -33,9 +33,27 @@ public:
 private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<TDeviceChangeWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self && message == WM_DEVICECHANGE) {
-      emit self->Watch.DeviceChange(static_cast<int>(wParam));
-      return TRUE;
+    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+      case WM_DEVICECHANGE:
+        emit self->Watch.DeviceChange(static_cast<int>(wParam));
+        return TRUE;
+      case WM_CLOSE:
+        // Left to the default, the window would be destroyed and the watch would end
+        // silently while the program runs on.
+        emit self->Watch.EndRequested();
+        return 0;
+      case WM_QUERYENDSESSION:
+        return TRUE;
+      case WM_ENDSESSION:
+        // A program that uses windows learns of a log-off or shutdown here and not from
+        // the console's control handler, and is ended once every window has returned
+        // from this message (WM_ENDSESSION, and SetConsoleCtrlHandler's remarks on
+        // programs that load user32.dll, Microsoft Learn).
+        if (wParam) emit self->Watch.SessionEnding();
+        return 0;
+      default:
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
   }

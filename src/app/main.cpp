@@ -6,15 +6,18 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/devicelock.h"
 #include "app/devicewatch.h"
 #include "app/programstart.h"
 #include "app/singleinstance.h"
+#include "app/timerthrottling.h"
 
 Q_LOGGING_CATEGORY(lcStart, "vl.start", QtWarningMsg)
 
 namespace {
 
 constexpr int kExitIntegrityFailed = 3;
+constexpr int kExitDevicesHeld = 4;
 const QString kCaption = QStringLiteral("Обновление прошивки Вельмарк");
 
 // The message goes to the error stream as well, for runs without a screen; a message
@@ -30,6 +33,7 @@ void ShowStartupError(const QString& text) {
 
 int main(int argc, char** argv) {
   TFontWarmUp fonts;
+  const bool unthrottled = KeepTimerResolutionWhenHidden();
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("VLFWLoader"));
 
@@ -50,6 +54,13 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // Whoever runs it, in whatever session: one program drives the devices.
+  TDeviceLock devices(QStringLiteral("VLFWLoader"));
+  if (!devices.TryAcquire()) {
+    ShowStartupError(TDeviceLock::RefusalText(devices.Holder()));
+    return kExitDevicesHeld;
+  }
+
   std::unique_ptr<TMainForm> form = std::move(start.Window);
   QObject::connect(&instance, &TSingleInstance::RestoreRequested, form.get(),
                    &TMainForm::OnRestoreRequest);
@@ -64,7 +75,8 @@ int main(int argc, char** argv) {
       form->showMinimized();
     else
       form->show();
-    qCInfo(lcStart) << "running; minimised:" << form->isMinimized();
+    qCInfo(lcStart) << "running; minimised:" << form->isMinimized()
+                    << "; timer resolution kept when hidden:" << unthrottled;
     QApplication::exec();
   } catch (const std::exception& error) {
     ShowStartupError(QString::fromUtf8(error.what()));
@@ -74,7 +86,9 @@ int main(int argc, char** argv) {
 
   // The lock goes before the window: a copy started now runs normally, and may read the
   // settings before this one has written them.
+  // The device lock only after the window, whose end sends the closing frames.
   instance.Release();
   form.reset();
+  devices.Release();
   return 0;
 }

@@ -16,6 +16,7 @@
 #include "app/commandline.h"
 #include "app/devicewatch.h"
 #include "app/logpane.h"
+#include "app/programversion.h"
 #include "link/driverlibs.h"
 
 Q_LOGGING_CATEGORY(lcMainForm, "vl.mainform", QtWarningMsg)
@@ -49,6 +50,10 @@ TMainForm::TMainForm(TMainFormSetup setup, QWidget* parent)
   ConnectController();
   DeviceWatch = std::make_unique<TDeviceWatch>(Setup.SimBusPath);
   connect(DeviceWatch.get(), &TDeviceWatch::DeviceChange, this, &TMainForm::OnDeviceChange);
+  connect(DeviceWatch.get(), &TDeviceWatch::EndRequested, this, &QWidget::close);
+  // The system ends the program as soon as this returns: the writes stop here, each with
+  // its closing frame, and the settings are written.
+  connect(DeviceWatch.get(), &TDeviceWatch::SessionEnding, this, &TMainForm::FormDestroy);
   connect(btnFwOpen, &QPushButton::clicked, this, &TMainForm::btnFwOpenClick);
   connect(btnFwLoad, &QPushButton::clicked, this, &TMainForm::btnFwLoadClick);
   connect(qApp, &QCoreApplication::aboutToQuit, this, &TMainForm::WriteSettingsOnce);
@@ -86,6 +91,8 @@ void TMainForm::FormShow() {
   LogFile.SetFallbackDir(UserDataDirectory());
 
   ReadSettings();
+  // After the settings, so that the daily log file has it too when it is on.
+  LogMessage(llInfo, "Версия программы %s", kProgramVersion);
   SetLogHeight(LogHeight);
   LoadFirmwareAtStartup();
   edFWFile->view()->setMinimumWidth(qMax(kFileListMinWidth, edFWFile->width()));

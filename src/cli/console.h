@@ -1,5 +1,9 @@
 #pragma once
+#include <QByteArray>
+#include <cstdio>
 
-// Makes the console show the program's UTF-8 output as it is (Windows consoles start in
-// the system's own code page); nothing to do elsewhere.
-void PrepareConsole();
+// Writes the program's UTF-8 text to a standard stream. A Windows console shows it as
+// UTF-16 through the console's own call, so the console's code page, which the
+// cmd.exe that started the program shares, is never changed; a pipe or a file gets the
+// UTF-8 bytes as they are, as everywhere on Linux.
+void WriteText(std::FILE* stream, const QByteArray& utf8);

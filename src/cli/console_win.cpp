@@ -1,5 +1,24 @@
 #include "cli/console.h"
 
+#include <QString>
+#include <io.h>
 #include <windows.h>
 
-void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
+// The console takes UTF-16 whatever its code page (WriteConsoleW, Microsoft Learn:
+// learn.microsoft.com/windows/console/writeconsole). Setting the code page to UTF-8
+// instead would change it for every program of the console, the cmd.exe running the
+// line's batch file among them, which would then read its own Cyrillic lines wrongly
+// after the program ended, and after a crash nothing would set it back.
+void WriteText(std::FILE* stream, const QByteArray& utf8) {
+  std::fflush(stream);
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+    const std::wstring text = QString::fromUtf8(utf8).toStdWString();
+    DWORD written = 0;
+    WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return;
+  }
+  std::fwrite(utf8.constData(), 1, static_cast<std::size_t>(utf8.size()), stream);
+  std::fflush(stream);
+}

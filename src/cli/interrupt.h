@@ -4,4 +4,9 @@
 
 // Ctrl+C and requests to end (SIGINT and SIGTERM; on Windows the console's control
 // events) call onInterrupt on the main thread, from its event loop, once per request.
+// onInterrupt returns once the writes have stopped and the run's last lines are out.
 void InstallInterruptHandler(QObject& mainThreadObject, std::function<void()> onInterrupt);
+
+// Called as the run ends, whatever ended it: a request to end that waits for the run's
+// end (Windows' console closing) is let go.
+void RunEnded();

@@ -32,3 +32,5 @@ void InstallInterruptHandler(QObject& mainThreadObject, std::function<void()> on
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 }
+
+void RunEnded() {}

@@ -2,10 +2,14 @@
 // the window. Usage and the JSON lines it prints: README.md.
 #include <QCoreApplication>
 #include <QDir>
+#include <QJsonValue>
 #include <cstdio>
 
 #include "app/appdirs.h"
-#include "app/singleinstance.h"
+#include "app/integritycheck.h"
+#include "app/programversion.h"
+#include "app/timerthrottling.h"
+#include "app/devicelock.h"
 #include "cli/console.h"
 #include "cli/imageinfo.h"
 #include "cli/interrupt.h"
@@ -13,30 +17,44 @@
 #include "link/driverlibs.h"
 
 int main(int argc, char** argv) {
-  PrepareConsole();
+  KeepTimerResolutionWhenHidden();  // a console minimised or covered throttles as a window does
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("VLFWLoader"));
   std::vector<std::string> arguments;
   for (const QString& argument : QCoreApplication::arguments().mid(1))
     arguments.push_back(argument.toStdString());
   if (!arguments.empty() && (arguments[0] == "--help" || arguments[0] == "-h")) {
-    std::fputs(kStationUsage, stdout);
+    WriteText(stdout, kStationUsage);
+    return 0;
+  }
+  if (!arguments.empty() && arguments[0] == "--version") {
+    WriteText(stdout, QByteArray("vlfwflash ") + kProgramVersion + '\n');
     return 0;
   }
   const TStationParse parse = ParseStationArguments(arguments);
   if (!parse.Options) {
-    std::fprintf(stderr, "vlfwflash: %s\n%s", parse.Error.c_str(), kStationUsage);
+    WriteText(stderr, "vlfwflash: " + QByteArray::fromStdString(parse.Error) + '\n' + kStationUsage);
     return TStation::exUsage;
   }
   const TStationOptions& options = *parse.Options;
   TStationOutput output(options.Json);
+  // A program whose file changed after the build writes no device.
+  const TIntegrity integrity = CheckExecutableSeal(QCoreApplication::applicationFilePath());
+  if (integrity != TIntegrity::Intact) {
+    output.Event(QStringLiteral("error"), {{"text", "the program file is damaged or changed"}},
+                 IntegrityFailureText(integrity));
+    return TStation::exDamaged;
+  }
   if (options.Command == TStationCommand::Info) return PrintImageInfo(options.Image, output);
 
-  // The window and the station never drive the same devices at once.
-  TSingleInstance instance;
-  if (!instance.TryAcquire()) {
-    output.Event(QStringLiteral("error"), {{"text", "another copy of the loader is running"}},
-                 QStringLiteral("Программа загрузки уже запущена: сначала закройте её."));
+  // The window and the station never drive the same devices at once, whoever runs them.
+  TDeviceLock devices(QStringLiteral("vlfwflash"));
+  if (!devices.TryAcquire()) {
+    const QString holder = devices.Holder();
+    output.Event(QStringLiteral("error"),
+                 {{"text", "the devices are held by " + (holder.isEmpty() ? QStringLiteral("another program") : holder)},
+                  {"holder", holder.isEmpty() ? QJsonValue() : QJsonValue(holder)}},
+                 TDeviceLock::RefusalText(holder));
     return TStation::exOtherCopy;
   }
   const bool ftdi = LoadFtdiDriver() != nullptr;
@@ -62,6 +80,6 @@ int main(int argc, char** argv) {
   if (!station.Prepare()) return station.ExitCode();
   station.Start();
   const int code = QCoreApplication::exec();
-  instance.Release();
+  RunEnded();
   return code;
 }

@@ -2,9 +2,11 @@
 
 #include <QJsonObject>
 #include <algorithm>
+#include <cstdio>
 
 #include "app/appdirs.h"
 #include "app/logline.h"
+#include "cli/console.h"
 #include "firmware/imageload.h"
 #include "resources/builtinimage.h"
 
@@ -47,6 +49,13 @@ TStation::TStation(const TStationOptions& options, TStationOutput& output, const
   DeviceWatch = std::make_unique<TDeviceWatch>(TDeviceWatch::SimBusPathFromEnvironment());
   connect(DeviceWatch.get(), &TDeviceWatch::DeviceChange, Devices.get(),
           &TDeviceController::OnDeviceChange);
+  connect(DeviceWatch.get(), &TDeviceWatch::EndRequested, this, &TStation::Interrupt);
+  // The system ends the program as soon as this returns; Interrupt returns once every
+  // write has stopped with its closing frame and the summary is out.
+  connect(DeviceWatch.get(), &TDeviceWatch::SessionEnding, this, [this] {
+    Interrupt();
+    std::fflush(stdout);
+  });
   Timeout.setSingleShot(true);
   connect(&Timeout, &QTimer::timeout, this, &TStation::OnTimeout);
 }
@@ -60,7 +69,7 @@ void TStation::LogText(TLogLevel level, std::int32_t serial, const std::string& 
   if (Output.Json()) {
     Output.Event(QStringLiteral("log"), {{"serial", serial}, {"level", "error"}, {"text", Text(text)}}, {});
   } else {
-    std::fprintf(stderr, "%s%s\n", LogLinePrefix(serial).c_str(), text.c_str());
+    WriteText(stderr, QByteArray::fromStdString(LogLinePrefix(serial) + text + '\n'));
   }
 }
 
@@ -191,10 +200,20 @@ void TStation::OnWriteEnded(TDeviceController::TDeviceId id, TWriteOutcome outco
                    .arg(text)
                    .arg(outcome.ResultCode)
                    .arg(seconds, 0, 'f', 1));
-  if (Report)
-    Report->Append({QDateTime::currentDateTime(), device.SerialNumber, AdapterName(device),
-                    write->second.FirmwareBefore, Text(ImageVersion.VersionText()), outcome.ResultCode,
-                    text, seconds});
+  QString reportError;
+  if (Report &&
+      !Report->Append({QDateTime::currentDateTime(), device.SerialNumber, AdapterName(device),
+                       write->second.FirmwareBefore, Text(ImageVersion.VersionText()),
+                       outcome.ResultCode, text, seconds},
+                      reportError)) {
+    // The line relies on the report: a record that is not there fails the run.
+    ReportLost = true;
+    Output.Event(QStringLiteral("error"),
+                 {{"serial", device.SerialNumber}, {"text", "report file: " + reportError}},
+                 QStringLiteral("%1: запись не добавлена в файл отчёта %2: %3")
+                     .arg(device.SerialNumber)
+                     .arg(Report->FilePath(), reportError));
+  }
   Writes.erase(write);
   if (outcome.ResultCode == wrSuccess) {
     ++Succeeded;
@@ -227,6 +246,7 @@ void TStation::Interrupt() {
 }
 
 void TStation::Finish(int exitCode) {
+  if (ReportLost && exitCode == exWritten) exitCode = exReportLost;
   Exit = exitCode;
   Ending = true;
   Timeout.stop();

@@ -26,6 +26,8 @@ public:
     exNoDriver = 3,
     exOtherCopy = 4,
     exTimeout = 5,
+    exDamaged = 6,     // the program's own file failed its seal check
+    exReportLost = 7,  // a finished write's record could not be added to the report
     exInterrupted = 130,
   };
 
@@ -87,5 +89,6 @@ private:
   bool Scanned = false;
   bool Ending = false;
   bool TimedOut = false;
+  bool ReportLost = false;  // a finished write's record is missing from the report
   int Exit = exWritten;
 };

@@ -16,7 +16,8 @@ const char* const kStationUsage =
     "       vlfwflash write [--image FILE] [--serial N]... [--count N] [--timeout S] [--json]\n"
     "                       [--report FILE] [--no-log]\n"
     "       vlfwflash watch [--image FILE] [--json] [--report FILE] [--no-log]\n"
-    "       vlfwflash info FILE [--json]\n";
+    "       vlfwflash info FILE [--json]\n"
+    "       vlfwflash --version | --help\n";
 
 TStationParse ParseStationArguments(const std::vector<std::string>& arguments) {
   TStationParse parse;

@@ -1,6 +1,8 @@
 #include "cli/stationoutput.h"
 
 #include <QJsonDocument>
+
+#include "cli/console.h"
 #include <cstdio>
 
 #ifdef _WIN32
@@ -16,7 +18,7 @@ TStationOutput::TStationOutput(bool json, std::FILE* stream)
 
 void TStationOutput::EndProgressLine() {
   if (!ProgressShown) return;
-  std::fputc('\n', Stream);
+  WriteText(Stream, "\n");
   ProgressShown = false;
 }
 
@@ -25,12 +27,11 @@ void TStationOutput::Event(const QString& event, const QJsonObject& fields,
   if (AsJson) {
     QJsonObject object{{"event", event}};
     for (auto it = fields.begin(); it != fields.end(); ++it) object.insert(it.key(), it.value());
-    std::fprintf(Stream, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+    WriteText(Stream, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
   } else {
     EndProgressLine();
-    std::fprintf(Stream, "%s\n", humanLine.toUtf8().constData());
+    WriteText(Stream, humanLine.toUtf8() + '\n');
   }
-  std::fflush(Stream);
 }
 
 void TStationOutput::Progress(std::int32_t serial, int percent) {
@@ -39,7 +40,6 @@ void TStationOutput::Progress(std::int32_t serial, int percent) {
     return;
   }
   if (!Terminal) return;  // a log captured from a pipe keeps only the results
-  std::fprintf(Stream, "\r%d: %3d %%", serial, percent);
+  WriteText(Stream, QStringLiteral("\r%1: %2 %").arg(serial).arg(percent, 3).toUtf8());
   ProgressShown = true;
-  std::fflush(Stream);
 }

@@ -1,7 +1,10 @@
 #include "cli/stationreport.h"
 
-#include <QFile>
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QThread>
+
+#include "app/fileappend.h"
 
 QString CsvField(const QString& text) {
   if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
@@ -12,24 +15,38 @@ QString CsvField(const QString& text) {
   return u'"' + quoted + u'"';
 }
 
-bool TStationReport::Open(QString& error) {
-  const bool fresh = !QFileInfo::exists(Path) || QFileInfo(Path).size() == 0;
-  QFile file(Path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-    error = file.errorString();
-    return false;
+bool TStationReport::AppendBytes(const QByteArray& bytes, QString& error) {
+  const QDeadlineTimer deadline(RetryFor);
+  for (;;) {
+    TAppendFile file;
+    if (file.Open(Path)) {
+      if (file.Append(bytes)) return true;
+      error = QStringLiteral("the line was not written");
+      return false;  // a part may be in the file already: writing it again would double it
+    }
+    if (deadline.hasExpired()) break;
+    QThread::msleep(100);
   }
-  if (fresh &&
-      file.write("time,serial,adapter,firmware_before,image_version,result_code,result_text,seconds\n") < 0) {
-    error = file.errorString();
-    return false;
-  }
-  return true;
+  error = QFileInfo(Path).isDir() ? QStringLiteral("it is a directory")
+                                  : QStringLiteral("the file cannot be opened for appending "
+                                                   "(held by another program, or not writable)");
+  return false;
 }
 
-bool TStationReport::Append(const TRecord& record) {
-  QFile file(Path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+bool TStationReport::Open(QString& error) {
+  const QFileInfo info(Path);
+  if (info.isDir()) {
+    error = QStringLiteral("it is a directory");
+    return false;
+  }
+  const bool fresh = !info.exists() || info.size() == 0;
+  return AppendBytes(fresh ? QByteArray("time,serial,adapter,firmware_before,image_version,"
+                                        "result_code,result_text,seconds\n")
+                           : QByteArray(),
+                     error);
+}
+
+bool TStationReport::Append(const TRecord& record, QString& error) {
   const QString line = QStringList{record.Finished.toString(Qt::ISODate),
                                    QString::number(record.Serial),
                                    record.Adapter,
@@ -40,6 +57,5 @@ bool TStationReport::Append(const TRecord& record) {
                                    QString::number(record.Seconds, 'f', 1)}
                            .join(u',') +
                        u'\n';
-  // One write per record, so that two stations appending to one file never mix lines.
-  return file.write(line.toUtf8()) >= 0;
+  return AppendBytes(line.toUtf8(), error);
 }

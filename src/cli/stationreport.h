@@ -1,13 +1,21 @@
 #pragma once
 #include <QDateTime>
 #include <QString>
+#include <chrono>
 
 // The station's record of every finished write: one CSV line per write appended to a
 // file the line keeps (date and time, serial number, adapter kind, firmware version
 // before, image version, result code, result text, seconds taken).
+//
+// Stations on several machines may append to one file on a share, and a person may have
+// it open in a spreadsheet program. Each line goes in one atomic append (the system puts
+// it at the end of the file as it stands, never over another station's line), and a file
+// another program holds without letting others write is tried again for a while before
+// the record counts as lost.
 class TStationReport {
 public:
-  explicit TStationReport(QString path) : Path(std::move(path)) {}
+  explicit TStationReport(QString path, std::chrono::milliseconds retryFor = std::chrono::seconds(3))
+      : Path(std::move(path)), RetryFor(retryFor) {}
 
   // Whether the file takes lines; checked before any device is touched. The header goes
   // into a new file.
@@ -23,10 +31,17 @@ public:
     QString ResultText;
     double Seconds = 0;
   };
-  bool Append(const TRecord& record);
+  // False when the line could not be added, with the reason in `error`.
+  bool Append(const TRecord& record, QString& error);
+
+  const QString& FilePath() const { return Path; }
 
 private:
+  // One atomic append, tried again while the file is held by another program.
+  bool AppendBytes(const QByteArray& bytes, QString& error);
+
   QString Path;
+  std::chrono::milliseconds RetryFor;
 };
 
 // A CSV field: quoted when it holds a separator, a quote or a line break.

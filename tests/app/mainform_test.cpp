@@ -1,6 +1,7 @@
 #include "app/appdirs.h"
 #include "app/logline.h"
 #include "app/mainform.h"
+#include "app/programversion.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -271,6 +272,8 @@ TEST_F(MainFormTest, SettingsGoToTheUserDirectoryWhenTheProgramDirectoryTakesNon
   ASSERT_FALSE(lines.isEmpty());
   EXPECT_EQ(lines[0], "Прибор -------\tНастройки сохраняются в файле " + QDir::toNativeSeparators(userIni));
   EXPECT_EQ(lines.filter("Настройки сохраняются").size(), 1);
+  ASSERT_GE(lines.size(), 2);
+  EXPECT_EQ(lines[1], QStringLiteral("Прибор -------\tВерсия программы ") + kProgramVersion);
   Close();
   EXPECT_EQ(ReadIni(userIni).ReadString("COMMON", "MainForm").count(u','), 6);
 }

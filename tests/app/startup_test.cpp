@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/integritycheck.h"
+#include "app/programversion.h"
 
 namespace {
 
@@ -277,6 +278,7 @@ TEST_F(StationProgramTest, RefusesWhileTheWindowRunsAndWithoutDriverLibraries) {
   QByteArray output;
   EXPECT_EQ(RunStation({"list", "--json"}, output), 4) << output.constData();
   EXPECT_TRUE(output.contains("\"event\":\"error\"")) << output.constData();
+  EXPECT_TRUE(output.contains("\"holder\":\"VLFWLoader\"")) << output.constData();
   window.kill();
   window.waitForFinished(kWaitMs);
 
@@ -300,21 +302,27 @@ TEST_F(StationProgramTest, UsageErrorsAndDamagedImagesGiveCode2) {
   EXPECT_TRUE(output.contains("usage:")) << output.constData();
 }
 
-#ifndef Q_OS_WIN
-// A request to end (SIGTERM, as a line's supervisor sends it) ends the watch with 130 and
-// its summary. (On Windows the console's Ctrl+C event takes this path; a test process has
-// no console to send it to.)
-TEST_F(StationProgramTest, RequestToEndStopsTheWatchWithCode130) {
-  QProcess station;
-  station.setProcessEnvironment(Environment());
-  station.start(Station, {"watch", "--json"});
+// Starts a watch and returns once it is under way; its output so far goes to `output`.
+void StartWatch(QProcess& station, const QString& program, const QProcessEnvironment& env,
+                QByteArray& output) {
+  station.setProcessEnvironment(env);
+  station.start(program, {"watch", "--json"});
   ASSERT_TRUE(station.waitForStarted(kWaitMs));
-  QByteArray output;
   for (int i = 0; i < kWaitMs / 100 && !output.contains("\"event\":\"image\""); ++i) {
     station.waitForReadyRead(100);
     output += station.readAllStandardOutput();
   }
   ASSERT_TRUE(output.contains("\"event\":\"image\"")) << output.constData();
+}
+
+// A request to end ends the watch with 130 and its summary: SIGTERM, as a line's
+// supervisor sends it, or on Windows WM_CLOSE to the program's hidden window, as taskkill
+// without /f sends it. (The console's control events take the same path; a test process
+// has no console to send them to.)
+TEST_F(StationProgramTest, RequestToEndStopsTheWatchWithCode130) {
+  QProcess station;
+  QByteArray output;
+  StartWatch(station, Station, Environment(), output);
   station.terminate();
   ASSERT_TRUE(station.waitForFinished(kWaitMs));
   output += station.readAllStandardOutput();
@@ -322,4 +330,30 @@ TEST_F(StationProgramTest, RequestToEndStopsTheWatchWithCode130) {
   EXPECT_EQ(station.exitCode(), 130);
   EXPECT_TRUE(output.contains("\"event\":\"summary\"")) << output.constData();
 }
-#endif
+
+// The devices are one program's at a time, whichever started first.
+TEST_F(StationProgramTest, TheWindowRefusesWhileTheStationHoldsTheDevices) {
+  QProcess station;
+  QByteArray output;
+  StartWatch(station, Station, Environment(), output);
+  QProcess window;
+  Start(window);
+  ASSERT_TRUE(window.waitForFinished(kWaitMs));
+  EXPECT_EQ(window.exitCode(), 4);
+  const QString said = QString::fromUtf8(window.readAllStandardError());
+  EXPECT_TRUE(said.contains(QStringLiteral("Приборы заняты программой vlfwflash"))) << said.toStdString();
+  station.terminate();
+  ASSERT_TRUE(station.waitForFinished(kWaitMs));
+}
+
+TEST_F(StationProgramTest, ItsVersionAndASealCheckOfItsOwn) {
+  QByteArray output;
+  EXPECT_EQ(RunStation({"--version"}, output), 0);
+  EXPECT_EQ(output.trimmed(), QByteArray("vlfwflash ") + kProgramVersion);
+
+  const qint64 offset = HarmlessByte(Station);
+  ASSERT_GE(offset, 0);
+  ChangeByte(Station, offset);
+  EXPECT_EQ(RunStation({"list"}, output), 6) << output.constData();
+  EXPECT_TRUE(QString::fromUtf8(output).contains(QStringLiteral("Файл программы повреждён"))) << output.constData();
+}

@@ -2,6 +2,7 @@
 // prints as JSON lines and the exit code it ends with.
 #include "cli/station.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -170,6 +171,28 @@ TEST_F(Station, AllGoodGivesExitCode0AndAReportLinePerWrite) {
   EXPECT_TRUE(lines[0].startsWith("time,serial,"));
   EXPECT_EQ(lines.filter(",200,ftdi,VLQN-2.3,VLQN-2.3b,0,Обновление прошивки завершено успешно,").size(), 1)
       << lines.join('\n').toStdString();
+}
+
+TEST_F(Station, ARecordTheReportDoesNotTakeIsSaidAndFailsTheRun) {
+  Bus.Add(Device("d", saFtdi, "250"));
+  TStationOptions options = WriteOptions();
+  const QString path = Dir.filePath("report.csv");
+  options.Report = path.toStdString();
+  Output = std::make_unique<TStationOutput>(true, Stream);
+  Run = std::make_unique<TStation>(options, *Output, Dir.path() + u'/');
+  QObject::connect(Run.get(), &TStation::Finished, [this](int code) { Exit = code; });
+  ASSERT_TRUE(Run->Prepare());
+  // The file took its header; by the time the write ends it takes nothing.
+  ASSERT_TRUE(QFile::remove(path));
+  ASSERT_TRUE(QDir().mkpath(path));
+  Run->Start();
+  ASSERT_TRUE(WaitUntil([&] { return Exit >= 0; }, 60000)) << Printed().toStdString();
+  EXPECT_EQ(Exit, TStation::exReportLost);
+  EXPECT_EQ(ResultCodes(), (std::map<int, int>{{250, 0}}));
+  const auto errors = Events("error");
+  ASSERT_EQ(errors.size(), 1u) << Printed().toStdString();
+  EXPECT_EQ(errors[0].value("serial").toInt(), 250);
+  EXPECT_EQ(Events("summary").at(0).value("exit").toInt(), TStation::exReportLost);
 }
 
 TEST_F(Station, InterruptMidWriteStopsEveryWriteWithFrame12AndExitCode130) {

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QTimer>
 
+#include "app/programversion.h"
 #include "e2efixture.h"
 #include "packer.h"
 #include "support/formcontrols.h"
@@ -51,7 +52,8 @@ TEST_F(FirmwareLoadTest, BuiltInImageIsLoadedAndShownAtStartUp) {
   Start();
   EXPECT_EQ(TFormControls(*Form).lblFileVer->text(), "VLQN-2.3b");
   EXPECT_EQ(TFormControls(*Form).lblFirmwDate->text(), "29-12-2012 11:05:35");
-  EXPECT_EQ(AllLines(), QStringList({kNone + "Загружена прошивка из ресурсов",
+  EXPECT_EQ(AllLines(), QStringList({kNone + "Версия программы " + kProgramVersion,
+                                     kNone + "Загружена прошивка из ресурсов",
                                      kNone + "Версия прошивки \"VLQN-2.3b\"",
                                      kNone + "Дата компиляции \"29-12-2012 11:05:35\""}));
   EXPECT_EQ(TFormControls(*Form).edFWFile->count(), 0);  // the built-in image adds nothing to the list

@@ -1,0 +1,3 @@
+#include "app/timerthrottling.h"
+
+bool KeepTimerResolutionWhenHidden() { return false; }
