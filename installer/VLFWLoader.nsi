@@ -42,6 +42,7 @@ VIAddVersionKey /LANG=1049 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1049 "FileDescription" "Установка: ${CAPTION}"
 VIAddVersionKey /LANG=1049 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1049 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1049 "LegalCopyright" "© ${PUBLISHER}"
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
@@ -86,8 +87,6 @@ ${StrStr}
 !macroend
 !insertmacro VL_WAIT_FOR_PROGRAMS ""
 !insertmacro VL_WAIT_FOR_PROGRAMS "un."
-
-Var AddToPath
 
 Function un.onInit
   Call un.WaitForPrograms

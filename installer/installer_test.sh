@@ -9,9 +9,10 @@ deploy="$1" files="$2" nsi="$3" icon="$4" version="$5" run="$6" standins="$8" si
 export VL_WINEPREFIX="$7"
 rm -rf "$VL_WINEPREFIX" "$VL_WINEPREFIX.lock"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# A program left running would hold the test's output open after the script has ended.
+trap 'WINEPREFIX="$VL_WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*"; exit 1; }
-say() { echo "--- $*"; }
+say() { echo "--- $(date +%T) $*"; }
 drive="$VL_WINEPREFIX/drive_c"
 
 # A throwaway code-signing certificate, trusted by nobody but this test.
@@ -52,6 +53,7 @@ say "install the old version"
 program=$(find "$drive" -ipath '*/program files*/VLFWLoader/VLFWLoader.exe' | head -n 1)
 [ -n "$program" ] || fail "no VLFWLoader.exe under Program Files"
 folder=$(dirname "$program")
+windows_folder=$("$run" winepath -w "$folder" | tr -d '\r')
 [ -e "$folder/readme-old.txt" ] || fail "the old version's own file is missing"
 [ "$(registry "$uninstall_key" DisplayVersion)" = 0.9 ] || fail "no entry for version 0.9"
 
@@ -65,14 +67,17 @@ before=$(installed_files)
 code=$(setup "$work/new-setup.exe" /S)
 [ "$code" = 2 ] || fail "the setup did not refuse while the window runs (exit code $code)"
 # _? runs the uninstaller in place: without it, it copies itself away and its exit code
-# is that of the copying.
-code=$(setup "$folder/Uninstall.exe" /S _?="$("$run" winepath -w "$folder" | tr -d '\r')")
+# is that of the copying. The folder after it goes unquoted, which Wine's own quoting of
+# an argument with spaces would break: a batch file passes it as written.
+printf '@"%s\\Uninstall.exe" /S _?=%s\r\n@exit /b %%errorlevel%%\r\n' "$windows_folder" "$windows_folder" \
+  > "$drive/uninstall-in-place.bat"
+code=$(setup cmd /c 'C:\uninstall-in-place.bat')
 [ "$code" = 2 ] || fail "the uninstaller did not refuse while the window runs (exit code $code)"
 [ "$(installed_files)" = "$before" ] || fail "files changed while the window ran"
 [ "$(registry "$uninstall_key" DisplayVersion)" = 0.9 ] || fail "the entry changed while the window ran"
 "$run" taskkill /im VLFWLoader.exe >/dev/null 2>&1 || true   # a request to close, not a kill
 for _ in $(seq 1 150); do kill -0 "$window" 2>/dev/null || break; sleep 0.2; done
-if kill -0 "$window" 2>/dev/null; then kill "$window"; fail "the installed program did not close"; fi
+if kill -0 "$window" 2>/dev/null; then fail "the installed program did not close"; fi
 for name in "${drivers[@]}"; do rm -f "$folder/$name"; done
 settings=$(find "$drive/users" -ipath '*/VLFWLoader/VLFWLoader.ini' | head -n 1)
 [ -n "$settings" ] || fail "the installed program wrote no settings in the user's data folder"
@@ -108,16 +113,20 @@ say "installed: $(tr '\n' ' ' < "$work/installed.txt")"
 say "the signed programs pass their own checks, and fail them once changed"
 out=$("$run" "$folder/vlfwflash.exe" --version 2>&1 | tr -d '\r') || true
 [ "$out" = "vlfwflash $version" ] || fail "vlfwflash --version printed '$out'"
-code=0; out=$("$run" "$folder/vlfwflash.exe" list --json --no-log 2>&1) || code=$?
+code=0; out=$("$run" "$folder/vlfwflash.exe" list --json 2>&1) || code=$?
 [ "$code" = 3 ] || fail "the signed vlfwflash without drivers ended with $code (3 expected): $out"
-code=0; out=$(QT_QPA_PLATFORM=offscreen "$run" "$folder/VLFWLoader.exe" 2>&1) || code=$?
+# The window in a copy of the folder with the toolkit's offscreen platform added: with
+# no driver library it says so and closes by itself.
+cp -r "$folder" "$work/try"
+cp "$standins/platforms/qoffscreen.dll" "$work/try/platforms/"
+code=0; out=$(WINEQT_QPA_PLATFORM=offscreen timeout 180 "$run" "$work/try/VLFWLoader.exe" 2>&1) || code=$?
 grep -q "повреждён" <<<"$out" && fail "the signed window fails its seal: $out"
 grep -q "Перед первым запуском программы" <<<"$out" || fail "the signed window: $out"
 cp "$folder/vlfwflash.exe" "$work/changed.exe"
 offset=$(grep -obUa 'GCC: (' "$work/changed.exe" | head -n 1 | cut -d: -f1)
 printf 'X' | dd of="$work/changed.exe" bs=1 seek=$((offset + 2)) conv=notrunc status=none
 cp "$work/changed.exe" "$folder/vlfwflash-changed.exe"
-code=0; out=$("$run" "$folder/vlfwflash-changed.exe" list --json --no-log 2>&1) || code=$?
+code=0; out=$("$run" "$folder/vlfwflash-changed.exe" list --json 2>&1) || code=$?
 rm -f "$folder/vlfwflash-changed.exe"
 [ "$code" = 6 ] || fail "a changed signed vlfwflash ended with $code (6 expected): $out"
 

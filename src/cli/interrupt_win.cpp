@@ -1,4 +1,5 @@
 #include "cli/interrupt.h"
+#include "cli/interrupt_win.h"
 
 #include <QMetaObject>
 #include <cstdio>
@@ -21,6 +22,8 @@ QObject* Target = nullptr;
 std::function<void()> Handler;
 HANDLE Ended = nullptr;  // set once the run has ended; manual reset
 
+}  // namespace
+
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
@@ -40,8 +43,6 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
       return FALSE;
   }
 }
-
-}  // namespace
 
 void InstallInterruptHandler(QObject& mainThreadObject, std::function<void()> onInterrupt) {
   Target = &mainThreadObject;
