@@ -6,6 +6,10 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <cstring>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 #include "app/integritycheck.h"
 #include "app/programversion.h"
@@ -330,6 +334,51 @@ TEST_F(StationProgramTest, RequestToEndStopsTheWatchWithCode130) {
   EXPECT_EQ(station.exitCode(), 130);
   EXPECT_TRUE(output.contains("\"event\":\"summary\"")) << output.constData();
 }
+
+#ifdef Q_OS_WIN
+// The station's hidden window, which takes the system's messages for the program.
+HWND StationWindow(qint64 processId) {
+  struct TSearch {
+    DWORD Process;
+    HWND Found;
+  } search{static_cast<DWORD>(processId), nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto* search = reinterpret_cast<TSearch*>(parameter);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        char name[64] = {};
+        GetClassNameA(window, name, sizeof name);
+        if (process != search->Process || std::strcmp(name, "VLDeviceWatch") != 0) return TRUE;
+        search->Found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+// Log-off or shutdown: the system ends the program as soon as its windows have returned
+// from WM_ENDSESSION, so by then the writes have stopped and the summary is out. (The
+// test ends it so right after; Wine has no session to end.)
+TEST_F(StationProgramTest, TheSessionsEndStopsTheWatchBeforeTheProgramIsEnded) {
+  QProcess station;
+  QByteArray output;
+  StartWatch(station, Station, Environment(), output);
+  HWND window = StationWindow(station.processId());
+  ASSERT_NE(window, nullptr);
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK,
+                                  kWaitMs, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK,
+                                  kWaitMs, &answer));
+  station.kill();  // as the system does
+  station.waitForFinished(kWaitMs);
+  output += station.readAllStandardOutput();
+  EXPECT_TRUE(output.contains("\"event\":\"summary\"")) << output.constData();
+  EXPECT_TRUE(output.contains("\"exit\":130")) << output.constData();
+}
+#endif
 
 // The devices are one program's at a time, whichever started first.
 TEST_F(StationProgramTest, TheWindowRefusesWhileTheStationHoldsTheDevices) {

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 #include "app/fwloaderdevgroup.h"
 #include "app/mainform.h"
@@ -40,32 +42,13 @@ int InkRight(const QLabel& label) {
   return label.x() + text.left() + metrics.tightBoundingRect(label.text()).right();
 }
 
-TEST(WindowFont, CaptionsAreDrawnInTahomaAndClearTheirValues) {
-  // The fonts of the offscreen platform are not the system's.
-  ASSERT_EQ(QGuiApplication::platformName(), "windows");
-  MakeWindowFontAvailable();
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  TMainFormSetup setup;
-  setup.ProgramDir = dir.path() + u'/';
-  setup.ShowMessage = [](const QString&) {};
-  TMainForm form(std::move(setup));
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  TFormControls controls(form);
-  TFWLoaderDevGroup panel(controls.DevPanel, "5500250", "VLQN-1.3", "VLQN-2.2");
+// The caption beside each value, of the top group and of a device panel.
+struct TCaptionPair {
+  QLabel* Caption;
+  QWidget* Value;
+};
 
-  const struct {
-    QLabel* Caption;
-    QWidget* Value;
-  } pairs[] = {
-      {controls.Label1, controls.edFWFile},
-      {controls.Label5, controls.lblFirmwDate},
-      {controls.Label2, controls.lblFileVer},
-      {panel.lblSerialTitle, panel.lblSerial},
-      {panel.lblFwVerTitle, panel.lblFwVer},
-      {panel.lblBootVerTitle, panel.lblBootVer},
-  };
+void ExpectCaptionsInTahomaClearingTheirValues(const std::vector<TCaptionPair>& pairs) {
   for (const auto& pair : pairs) {
     SCOPED_TRACE(pair.Caption->objectName().toStdString());
     EXPECT_EQ(DrawingFamily(*pair.Caption), "Tahoma");
@@ -74,6 +57,66 @@ TEST(WindowFont, CaptionsAreDrawnInTahomaAndClearTheirValues) {
     }
     ASSERT_EQ(pair.Caption->parentWidget(), pair.Value->parentWidget());
     EXPECT_LT(InkRight(*pair.Caption), pair.Value->x());
+  }
+}
+
+class WindowFont : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // The fonts of the offscreen platform are not the system's.
+    ASSERT_EQ(QGuiApplication::platformName(), "windows");
+    MakeWindowFontAvailable();
+    ASSERT_TRUE(Dir.isValid());
+    TMainFormSetup setup;
+    setup.ProgramDir = Dir.path() + u'/';
+    setup.ShowMessage = [](const QString&) {};
+    Form = std::make_unique<TMainForm>(std::move(setup));
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    TFormControls controls(*Form);
+    Panel = std::make_unique<TFWLoaderDevGroup>(controls.DevPanel, "5500250", "VLQN-1.3", "VLQN-2.2");
+    Pairs = {
+        {controls.Label1, controls.edFWFile},
+        {controls.Label5, controls.lblFirmwDate},
+        {controls.Label2, controls.lblFileVer},
+        {Panel->lblSerialTitle, Panel->lblSerial},
+        {Panel->lblFwVerTitle, Panel->lblFwVer},
+        {Panel->lblBootVerTitle, Panel->lblBootVer},
+    };
+  }
+  void TearDown() override {
+    Panel.reset();
+    Form.reset();
+  }
+
+  QTemporaryDir Dir;
+  std::unique_ptr<TMainForm> Form;
+  std::unique_ptr<TFWLoaderDevGroup> Panel;
+  std::vector<TCaptionPair> Pairs;
+};
+
+TEST_F(WindowFont, CaptionsAreDrawnInTahomaAndClearTheirValues) {
+  ExpectCaptionsInTahomaClearingTheirValues(Pairs);
+}
+
+// The window under the system's own font scaling (125 %, 150 %), as a user who set it
+// sees it: scaled_window_test.sh runs this in a prefix whose LogPixels stands for the
+// system's scale and names it in VL_EXPECTED_DPI, and keeps a picture of the window.
+TEST_F(WindowFont, ScaledByTheSystemItStaysWholeAndCaptionsClearTheirValues) {
+  const int dpi = qEnvironmentVariableIntValue("VL_EXPECTED_DPI");
+  if (dpi == 0) GTEST_SKIP() << "run by scaled_window_test.sh";
+  EXPECT_DOUBLE_EQ(Form->devicePixelRatioF(), dpi / 96.0) << "the system's scale did not reach the window";
+  ExpectCaptionsInTahomaClearingTheirValues(Pairs);
+  const QRect inside = Form->rect();
+  for (QWidget* control : Form->findChildren<QWidget*>()) {
+    if (!control->isVisibleTo(Form.get()) || control->isWindow()) continue;
+    const QRect place(control->mapTo(Form.get(), QPoint(0, 0)), control->size());
+    EXPECT_TRUE(inside.contains(place))
+        << control->metaObject()->className() << " " << control->objectName().toStdString();
+  }
+  const QString screenshot = qEnvironmentVariable("VL_SCREENSHOT");
+  if (!screenshot.isEmpty()) {
+    EXPECT_TRUE(Form->grab().save(screenshot));
   }
 }
 
