@@ -337,23 +337,25 @@ TEST_F(StationProgramTest, RequestToEndStopsTheWatchWithCode130) {
 
 #ifdef Q_OS_WIN
 // The station's hidden window, which takes the system's messages for the program.
+struct TWindowSearch {
+  DWORD Process;
+  HWND Found;
+};
+
+BOOL CALLBACK MatchStationWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<TWindowSearch*>(parameter);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (process != search->Process || std::strcmp(name, "VLDeviceWatch") != 0) return TRUE;
+  search->Found = window;
+  return FALSE;
+}
+
 HWND StationWindow(qint64 processId) {
-  struct TSearch {
-    DWORD Process;
-    HWND Found;
-  } search{static_cast<DWORD>(processId), nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<TSearch*>(parameter);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        char name[64] = {};
-        GetClassNameA(window, name, sizeof name);
-        if (process != search->Process || std::strcmp(name, "VLDeviceWatch") != 0) return TRUE;
-        search->Found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TWindowSearch search{static_cast<DWORD>(processId), nullptr};
+  EnumWindows(MatchStationWindow, reinterpret_cast<LPARAM>(&search));
   return search.Found;
 }
 
