@@ -15,6 +15,14 @@ QString CsvField(const QString& text) {
   return u'"' + quoted + u'"';
 }
 
+// On Windows a file opened with FILE_APPEND_DATA alone takes every write at its end as it
+// stands at that moment, whoever else appends (File access rights constants, Microsoft
+// Learn: learn.microsoft.com/windows/win32/fileio/file-access-rights-constants), where
+// an append mode that seeks to the end once at open lets two stations overwrite each
+// other's lines. A program that holds the file without sharing it for writing, as a
+// spreadsheet program does, makes the open fail with ERROR_SHARING_VIOLATION until it
+// lets go (Creating and opening files, Microsoft Learn: learn.microsoft.com/windows/
+// win32/fileio/creating-and-opening-files): the open is tried again until RetryFor ends.
 bool TStationReport::AppendBytes(const QByteArray& bytes, QString& error) {
   const QDeadlineTimer deadline(RetryFor);
   for (;;) {
