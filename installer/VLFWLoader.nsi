@@ -141,9 +141,13 @@ SectionEnd
 Section /o "Добавить папку программы в PATH (для vlfwflash)" SecPath
   ReadRegStr $0 HKLM "${ENVIRONMENT_KEY}" "Path"
   ; The installer's strings hold 1023 characters: a longer PATH would come back cut
-  ; short, and writing it would lose the rest.
+  ; short, and writing it would lose the rest; so would a PATH that the new entry (and
+  ; the two separators of the search below) takes past that.
   StrLen $1 $0
-  ${If} $1 >= ${NSIS_MAX_STRLEN}
+  StrLen $2 $INSTDIR
+  IntOp $2 $2 + $1
+  IntOp $2 $2 + 3
+  ${If} $2 >= ${NSIS_MAX_STRLEN}
   ${OrIf} $1 = 0
     MessageBox MB_OK|MB_ICONEXCLAMATION "PATH не изменён: добавьте в него папку $INSTDIR сами." /SD IDOK
     Return
