@@ -9,16 +9,19 @@
 // instead would change it for every program of the console, the cmd.exe running the
 // line's batch file among them, which would then read its own Cyrillic lines wrongly
 // after the program ended, and after a crash nothing would set it back.
-void WriteText(std::FILE* stream, const QByteArray& utf8) {
+bool WriteText(std::FILE* stream, const QByteArray& utf8) {
   std::fflush(stream);
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   DWORD mode = 0;
   if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
     const std::wstring text = QString::fromUtf8(utf8).toStdWString();
     DWORD written = 0;
-    WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    return;
+    return WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == static_cast<DWORD>(text.size());
   }
-  std::fwrite(utf8.constData(), 1, static_cast<std::size_t>(utf8.size()), stream);
-  std::fflush(stream);
+  const std::size_t size = static_cast<std::size_t>(utf8.size());
+  const bool written = std::fwrite(utf8.constData(), 1, size, stream) == size;
+  return std::fflush(stream) == 0 && written;
 }
+
+void KeepStandardStreamsOpen() {}

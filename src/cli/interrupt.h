@@ -2,8 +2,9 @@
 #include <QObject>
 #include <functional>
 
-// Ctrl+C and requests to end (SIGINT and SIGTERM; on Windows the console's control
-// events) call onInterrupt on the main thread, from its event loop, once per request.
+// Ctrl+C and requests to end (SIGINT, SIGTERM and SIGHUP, with SIGPIPE ignored; on
+// Windows the console's control events) call onInterrupt on the main thread, from its
+// event loop, once per request.
 // onInterrupt returns once the writes have stopped and the run's last lines are out.
 void InstallInterruptHandler(QObject& mainThreadObject, std::function<void()> onInterrupt);
 

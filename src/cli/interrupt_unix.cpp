@@ -31,6 +31,10 @@ void InstallInterruptHandler(QObject& mainThreadObject, std::function<void()> on
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal (SIGHUP) is a request to end; a closed pipe (SIGPIPE) would kill the
+  // program mid-write: ignored, a write to it fails instead and TStationOutput says so.
+  sigaction(SIGHUP, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
 }
 
 void RunEnded() {}

@@ -3,13 +3,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonValue>
+#include <QMetaObject>
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 
 #include "app/appdirs.h"
+#include "app/devicelock.h"
 #include "app/integritycheck.h"
 #include "app/programversion.h"
 #include "app/timerthrottling.h"
-#include "app/devicelock.h"
 #include "cli/console.h"
 #include "cli/imageinfo.h"
 #include "cli/interrupt.h"
@@ -17,17 +20,24 @@
 #include "link/driverlibs.h"
 
 int main(int argc, char** argv) {
+  // Before any file is opened: a file must never take the place of a closed output.
+  KeepStandardStreamsOpen();
   KeepTimerResolutionWhenHidden();  // a console minimised or covered throttles as a window does
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("VLFWLoader"));
   std::vector<std::string> arguments;
   for (const QString& argument : QCoreApplication::arguments().mid(1))
     arguments.push_back(argument.toStdString());
-  if (!arguments.empty() && (arguments[0] == "--help" || arguments[0] == "-h")) {
+  const auto asked = [&arguments](std::initializer_list<const char*> words) {
+    return std::any_of(arguments.begin(), arguments.end(), [&words](const std::string& argument) {
+      return std::find(words.begin(), words.end(), argument) != words.end();
+    });
+  };
+  if (asked({"--help", "-h"})) {
     WriteText(stdout, kStationUsage);
     return 0;
   }
-  if (!arguments.empty() && arguments[0] == "--version") {
+  if (asked({"--version"})) {
     WriteText(stdout, QByteArray("vlfwflash ") + kProgramVersion + '\n');
     return 0;
   }
@@ -77,6 +87,11 @@ int main(int argc, char** argv) {
   // Before anything is printed: a request to end that comes while the image loads waits
   // for the event loop and ends the run there, instead of killing the program unsaid.
   InstallInterruptHandler(station, [&station] { station.Interrupt(); });
+  // An output nobody reads any more is a request to end as well: the writes stop between
+  // sectors with their closing frames and the report still gets its lines.
+  output.OnBroken([&station] {
+    QMetaObject::invokeMethod(&station, [&station] { station.Interrupt(); }, Qt::QueuedConnection);
+  });
   if (!station.Prepare()) return station.ExitCode();
   station.Start();
   const int code = QCoreApplication::exec();

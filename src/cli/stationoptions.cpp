@@ -12,7 +12,7 @@ bool ReadInt(const std::string& text, long long low, long long high, long long& 
 }  // namespace
 
 const char* const kStationUsage =
-    "usage: vlfwflash list [--json]\n"
+    "usage: vlfwflash list [--json] [--no-log]\n"
     "       vlfwflash write [--image FILE] [--serial N]... [--count N] [--timeout S] [--json]\n"
     "                       [--report FILE] [--no-log]\n"
     "       vlfwflash watch [--image FILE] [--json] [--report FILE] [--no-log]\n"
@@ -47,7 +47,7 @@ TStationParse ParseStationArguments(const std::vector<std::string>& arguments) {
     long long number = 0;
     if (word == "--json") {
       options.Json = true;
-    } else if (word == "--no-log" && writes) {
+    } else if (word == "--no-log" && options.Command != TStationCommand::Info) {
       options.Log = false;
     } else if (word == "--image" && writes) {
       if (!value(options.Image) || options.Image.empty()) return fail("--image needs a file");

@@ -16,9 +16,16 @@
 TStationOutput::TStationOutput(bool json, std::FILE* stream)
     : AsJson(json), Stream(stream), Terminal(isatty(fileno(stream)) != 0) {}
 
+void TStationOutput::Write(const QByteArray& text) {
+  if (Broken) return;
+  if (WriteText(Stream, text)) return;
+  Broken = true;
+  if (BrokenHandler) BrokenHandler();
+}
+
 void TStationOutput::EndProgressLine() {
   if (!ProgressShown) return;
-  WriteText(Stream, "\n");
+  Write("\n");
   ProgressShown = false;
 }
 
@@ -27,10 +34,10 @@ void TStationOutput::Event(const QString& event, const QJsonObject& fields,
   if (AsJson) {
     QJsonObject object{{"event", event}};
     for (auto it = fields.begin(); it != fields.end(); ++it) object.insert(it.key(), it.value());
-    WriteText(Stream, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
+    Write(QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
   } else {
     EndProgressLine();
-    WriteText(Stream, humanLine.toUtf8() + '\n');
+    Write(humanLine.toUtf8() + '\n');
   }
 }
 
@@ -40,6 +47,6 @@ void TStationOutput::Progress(std::int32_t serial, int percent) {
     return;
   }
   if (!Terminal) return;  // a log captured from a pipe keeps only the results
-  WriteText(Stream, QStringLiteral("\r%1: %2 %").arg(serial).arg(percent, 3).toUtf8());
+  Write(QStringLiteral("\r%1: %2 %").arg(serial).arg(percent, 3).toUtf8());
   ProgressShown = true;
 }

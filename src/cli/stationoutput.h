@@ -2,6 +2,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <cstdio>
+#include <functional>
 
 // What the station command line prints on its standard output: one line per event, for
 // a person (human lines) or for a script (--json: one JSON object per line). Progress is
@@ -17,11 +18,18 @@ public:
 
   bool Json() const { return AsJson; }
 
+  // Called once, the first time the output takes no more (a closed pipe, a reader that
+  // died): the run cannot report any more and is asked to end.
+  void OnBroken(std::function<void()> handler) { BrokenHandler = std::move(handler); }
+
 private:
   void EndProgressLine();
+  void Write(const QByteArray& text);
 
   bool AsJson;
   std::FILE* Stream;
   bool Terminal;
   bool ProgressShown = false;  // a progress line waits for its end
+  bool Broken = false;
+  std::function<void()> BrokenHandler;
 };

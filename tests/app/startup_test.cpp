@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cstring>
+#include <vector>
+#ifndef Q_OS_WIN
+#include <csignal>
+#endif
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -324,15 +328,36 @@ void StartWatch(QProcess& station, const QString& program, const QProcessEnviron
 // without /f sends it. (The console's control events take the same path; a test process
 // has no console to send them to.)
 TEST_F(StationProgramTest, RequestToEndStopsTheWatchWithCode130) {
-  QProcess station;
+#ifdef Q_OS_WIN
+  const std::vector<int> requests = {0};  // QProcess::terminate: WM_CLOSE
+#else
+  // A line's supervisor (SIGTERM), Ctrl+C (SIGINT), a closed terminal (SIGHUP).
+  const std::vector<int> requests = {SIGTERM, SIGINT, SIGHUP};
+#endif
+  for (const int request : requests) {
+    SCOPED_TRACE(request);
+    QProcess station;
+    QByteArray output;
+    StartWatch(station, Station, Environment(), output);
+#ifdef Q_OS_WIN
+    station.terminate();
+#else
+    ::kill(static_cast<pid_t>(station.processId()), request);
+#endif
+    ASSERT_TRUE(station.waitForFinished(kWaitMs));
+    output += station.readAllStandardOutput();
+    EXPECT_EQ(station.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(station.exitCode(), 130);
+    EXPECT_TRUE(output.contains("\"event\":\"summary\"")) << output.constData();
+  }
+}
+
+TEST_F(StationProgramTest, HelpAndVersionAnywhereOnTheLine) {
   QByteArray output;
-  StartWatch(station, Station, Environment(), output);
-  station.terminate();
-  ASSERT_TRUE(station.waitForFinished(kWaitMs));
-  output += station.readAllStandardOutput();
-  EXPECT_EQ(station.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(station.exitCode(), 130);
-  EXPECT_TRUE(output.contains("\"event\":\"summary\"")) << output.constData();
+  EXPECT_EQ(RunStation({"write", "--serial", "1", "--help"}, output), 0);
+  EXPECT_TRUE(output.startsWith("usage: vlfwflash")) << output.constData();
+  EXPECT_EQ(RunStation({"list", "--version"}, output), 0);
+  EXPECT_EQ(output.trimmed(), QByteArray("vlfwflash ") + kProgramVersion);
 }
 
 #ifdef Q_OS_WIN

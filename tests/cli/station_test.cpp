@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cstdio>
+#ifndef _WIN32
+#include <csignal>
+#include <unistd.h>
+#endif
 #include <map>
 
 #include "app/qtprint.h"
@@ -218,6 +222,50 @@ TEST_F(Station, InterruptMidWriteStopsEveryWriteWithFrame12AndExitCode130) {
   }
   EXPECT_EQ(Events("summary").at(0).value("interrupted").toInt(), 4);
 }
+
+#ifndef _WIN32
+// A reader that goes away (`vlfwflash … | head -1`): the next line fails, and the run ends
+// as if interrupted, every device cut short with its closing frame, the report complete.
+TEST_F(Station, AnOutputNobodyReadsEndsTheRunAsAnInterrupt) {
+  for (int i = 0; i < 2; ++i) {
+    TSimDeviceConfig config = Device("p" + std::to_string(i), saFtdi, std::to_string(350 + i));
+    config.WriteMsPerPart = 20;
+    Bus.Add(config);
+  }
+  signal(SIGPIPE, SIG_IGN);  // as the program has it
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::FILE* pipeOut = fdopen(ends[1], "w");
+  ASSERT_NE(pipeOut, nullptr);
+  TStationOptions options = WriteOptions();
+  options.Report = Dir.filePath("report.csv").toStdString();
+  Output = std::make_unique<TStationOutput>(true, pipeOut);
+  Run = std::make_unique<TStation>(options, *Output, Dir.path() + u'/');
+  QObject::connect(Run.get(), &TStation::Finished, [this](int code) { Exit = code; });
+  int broken = 0;
+  Output->OnBroken([&] {
+    ++broken;
+    QMetaObject::invokeMethod(Run.get(), [this] { Run->Interrupt(); }, Qt::QueuedConnection);
+  });
+  ASSERT_TRUE(Run->Prepare());
+  Run->Start();
+  ASSERT_TRUE(WaitUntil([&] {
+    return Bus.FramesReceived("p0", frame::cmdWriteV2) >= 2 && Bus.FramesReceived("p1", frame::cmdWriteV2) >= 2;
+  }, 60000));
+  close(ends[0]);  // the reader is gone; the next progress line fails
+  ASSERT_TRUE(WaitUntil([&] { return Exit >= 0; }, 60000));
+  EXPECT_EQ(Exit, TStation::exInterrupted);
+  EXPECT_EQ(broken, 1);
+  for (const char* name : {"p0", "p1"}) {
+    EXPECT_EQ(Bus.FramesReceived(name, frame::cmdCloseFailure), 1u) << name;
+  }
+  QFile report(Dir.filePath("report.csv"));
+  ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+  EXPECT_EQ(report.readAll().count('\n'), 3);  // the header and both writes
+  Run.reset();
+  std::fclose(pipeOut);
+}
+#endif
 
 TEST_F(Station, WaitingForMoreDevicesThanComeEndsWithCode5) {
   Bus.Add(Device("one", saQn, "400"));

@@ -34,6 +34,9 @@ TEST(StationOptions, CommandsAndTheirOptions) {
   ASSERT_TRUE(list.Options);
   EXPECT_EQ(list.Options->Command, TStationCommand::List);
   EXPECT_TRUE(list.Options->Log);
+  const TStationParse quietList = Parse({"list", "--no-log"});
+  ASSERT_TRUE(quietList.Options);
+  EXPECT_FALSE(quietList.Options->Log);
 }
 
 TEST(StationOptions, WhatMakesNoSenseIsRefusedWithAReason) {
@@ -50,6 +53,7 @@ TEST(StationOptions, WhatMakesNoSenseIsRefusedWithAReason) {
       {"list", "--image", "a.eraw"},
       {"info"},
       {"info", "a", "b"},
+      {"info", "a", "--no-log"},  // info writes no log anyway
       {"write", "--bogus"},
   };
   for (const auto& words : cases) {
