@@ -201,15 +201,20 @@ void TStation::OnWriteEnded(TDeviceController::TDeviceId id, TWriteOutcome outco
                    .arg(outcome.ResultCode)
                    .arg(seconds, 0, 'f', 1));
   QString reportError;
-  if (Report &&
-      !Report->Append({QDateTime::currentDateTime(), device.SerialNumber, AdapterName(device),
-                       write->second.FirmwareBefore, Text(ImageVersion.VersionText()),
-                       outcome.ResultCode, text, seconds},
-                      reportError)) {
-    // The line relies on the report: a record that is not there fails the run.
+  const TStationReport::TRecord record{QDateTime::currentDateTime(), device.SerialNumber,
+                                       AdapterName(device), write->second.FirmwareBefore,
+                                       Text(ImageVersion.VersionText()), outcome.ResultCode, text,
+                                       seconds};
+  if (Report && !Report->Append(record, reportError)) {
+    // The line relies on the report: a record that is not there fails the run, and the
+    // daily log keeps it whole so that it can be added by hand.
     ReportLost = true;
+    if (LogFile)
+      LogFile->Write(LogLinePrefix(device.SerialNumber) + "Запись не добавлена в файл отчёта " +
+                     Report->FilePath().toStdString() + ": " + TStationReport::Line(record).toStdString());
     Output.Event(QStringLiteral("error"),
-                 {{"serial", device.SerialNumber}, {"text", "report file: " + reportError}},
+                 {{"serial", device.SerialNumber}, {"file", Report->FilePath()},
+                  {"text", "report file: " + reportError}},
                  QStringLiteral("%1: запись не добавлена в файл отчёта %2: %3")
                      .arg(device.SerialNumber)
                      .arg(Report->FilePath(), reportError));

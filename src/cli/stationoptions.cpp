@@ -1,5 +1,7 @@
 #include "cli/stationoptions.h"
 
+#include <algorithm>
+
 #include <charconv>
 
 namespace {
@@ -56,6 +58,8 @@ TStationParse ParseStationArguments(const std::vector<std::string>& arguments) {
     } else if (word == "--serial" && options.Command == TStationCommand::Write) {
       if (!value(text) || !ReadInt(text, INT32_MIN, INT32_MAX, number))
         return fail("--serial needs a serial number");
+      if (std::find(options.Serials.begin(), options.Serials.end(), number) != options.Serials.end())
+        return fail("--serial " + text + " is given twice");
       options.Serials.push_back(static_cast<std::int32_t>(number));
     } else if (word == "--count" && options.Command == TStationCommand::Write) {
       if (!value(text) || !ReadInt(text, 1, 100000, number)) return fail("--count needs a number of devices");
@@ -73,6 +77,9 @@ TStationParse ParseStationArguments(const std::vector<std::string>& arguments) {
   }
   if (options.Command == TStationCommand::Info && options.Image.empty())
     return fail("info needs a file");
+  // A run waiting for more of the named devices than there are could only time out.
+  if (countGiven && !options.Serials.empty() && options.Count > static_cast<int>(options.Serials.size()))
+    return fail("--count is above the number of --serial devices");
   // Named devices are waited for, all of them, unless a count says otherwise.
   if (!countGiven && !options.Serials.empty()) options.Count = static_cast<int>(options.Serials.size());
   parse.Options = options;

@@ -54,16 +54,18 @@ bool TStationReport::Open(QString& error) {
                      error);
 }
 
+QString TStationReport::Line(const TRecord& record) {
+  return QStringList{record.Finished.toString(Qt::ISODate),
+                     QString::number(record.Serial),
+                     record.Adapter,
+                     CsvField(record.FirmwareBefore),
+                     CsvField(record.ImageVersion),
+                     QString::number(record.ResultCode),
+                     CsvField(record.ResultText),
+                     QString::number(record.Seconds, 'f', 1)}
+      .join(u',');
+}
+
 bool TStationReport::Append(const TRecord& record, QString& error) {
-  const QString line = QStringList{record.Finished.toString(Qt::ISODate),
-                                   QString::number(record.Serial),
-                                   record.Adapter,
-                                   CsvField(record.FirmwareBefore),
-                                   CsvField(record.ImageVersion),
-                                   QString::number(record.ResultCode),
-                                   CsvField(record.ResultText),
-                                   QString::number(record.Seconds, 'f', 1)}
-                           .join(u',') +
-                       u'\n';
-  return AppendBytes(line.toUtf8(), error);
+  return AppendBytes((Line(record) + u'\n').toUtf8(), error);
 }

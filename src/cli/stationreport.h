@@ -33,6 +33,8 @@ public:
   };
   // False when the line could not be added, with the reason in `error`.
   bool Append(const TRecord& record, QString& error);
+  // The record's line as the file gets it, without its line break.
+  static QString Line(const TRecord& record);
 
   const QString& FilePath() const { return Path; }
 

@@ -196,7 +196,18 @@ TEST_F(Station, ARecordTheReportDoesNotTakeIsSaidAndFailsTheRun) {
   const auto errors = Events("error");
   ASSERT_EQ(errors.size(), 1u) << Printed().toStdString();
   EXPECT_EQ(errors[0].value("serial").toInt(), 250);
+  EXPECT_EQ(errors[0].value("file").toString(), path);
   EXPECT_EQ(Events("summary").at(0).value("exit").toInt(), TStation::exReportLost);
+  // The daily log keeps the record whole (in the log's own code page: its Latin part
+  // is compared).
+  Run.reset();
+  const QDir logDir(Dir.filePath("Logs"));
+  const QStringList logs = logDir.entryList({QStringLiteral("*.log")}, QDir::Files);
+  ASSERT_EQ(logs.size(), 1) << logDir.path().toStdString();
+  QFile log(logDir.filePath(logs.first()));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  const QByteArray logged = log.readAll();
+  EXPECT_TRUE(logged.contains(",250,ftdi,VLQN-2.3,VLQN-2.3b,0,")) << logged.constData();
 }
 
 TEST_F(Station, InterruptMidWriteStopsEveryWriteWithFrame12AndExitCode130) {

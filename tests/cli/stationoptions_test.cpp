@@ -21,9 +21,9 @@ TEST(StationOptions, CommandsAndTheirOptions) {
   EXPECT_EQ(write.Options->Report, "r.csv");
   EXPECT_FALSE(write.Options->Log);
 
-  const TStationParse counted = Parse({"write", "--serial", "5", "--count", "3"});
+  const TStationParse counted = Parse({"write", "--serial", "5", "--serial", "6", "--serial", "7", "--count", "2"});
   ASSERT_TRUE(counted.Options);
-  EXPECT_EQ(counted.Options->Count, 3);
+  EXPECT_EQ(counted.Options->Count, 2);  // any two of the three
 
   const TStationParse info = Parse({"info", "x.eraw", "--json"});
   ASSERT_TRUE(info.Options);
@@ -54,6 +54,8 @@ TEST(StationOptions, WhatMakesNoSenseIsRefusedWithAReason) {
       {"info"},
       {"info", "a", "b"},
       {"info", "a", "--no-log"},  // info writes no log anyway
+      {"write", "--serial", "5", "--serial", "5"},
+      {"write", "--serial", "5", "--serial", "6", "--count", "3"},  // could only time out
       {"write", "--bogus"},
   };
   for (const auto& words : cases) {
