@@ -180,13 +180,19 @@ TEST(StationReport, AppendsFromTwoWritersAllLand) {
 // The console gets the text as UTF-16 and keeps its code page: the cmd.exe that shares
 // it reads its own lines as before.
 TEST(StationConsole, CyrillicReachesTheConsoleAndItsCodePageStays) {
-  AllocConsole();  // refused where the process has one already, as under Wine
-  std::FILE* console = std::fopen("CONOUT$", "w");
-  HANDLE screen = console ? reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(console))) : INVALID_HANDLE_VALUE;
+  // A console of the test's own: whatever the process has (under Wine a stand-in for the
+  // terminal it was started from, which has no screen buffer) is let go first.
+  FreeConsole();
+  const DWORD allocated = AllocConsole() ? 0 : GetLastError();
+  HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
   CONSOLE_SCREEN_BUFFER_INFO info = {};
-  if (!GetConsoleScreenBufferInfo(screen, &info)) {
+  std::FILE* console = nullptr;
+  if (screen != INVALID_HANDLE_VALUE)
+    console = _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(screen), 0), "w");
+  if (!console || !GetConsoleScreenBufferInfo(screen, &info)) {
     if (console) std::fclose(console);
-    GTEST_SKIP() << "no console screen here (error " << GetLastError() << ")";
+    GTEST_SKIP() << "no console screen here (AllocConsole: " << allocated << ", then " << GetLastError() << ")";
   }
   SetConsoleOutputCP(866);
   const UINT before = GetConsoleOutputCP();
