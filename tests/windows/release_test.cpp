@@ -144,39 +144,6 @@ TEST(StationReport, AFileHeldByAnotherProgramIsTriedAgainForAWhile) {
   EXPECT_EQ(file.readAll().count('\n'), 2);  // the header and the one record kept
 }
 
-// Two stations appending to one file: every line lands whole, none over another.
-TEST(StationReport, AppendsFromTwoWritersAllLand) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const QString path = QDir::toNativeSeparators(dir.filePath(QStringLiteral("shared.csv")));
-  constexpr int kLines = 300;
-  std::vector<std::thread> writers;
-  std::atomic<int> failed{0};
-  for (int writer = 0; writer < 2; ++writer)
-    writers.emplace_back([&, writer] {
-      TStationReport report(path);
-      for (int i = 0; i < kLines; ++i) {
-        QString error;
-        if (!report.Append({QDateTime::currentDateTime(), writer * 100000 + i, QStringLiteral("qn"),
-                            QStringLiteral("before"), QStringLiteral("image"), 0,
-                            QStringLiteral("text"), 1.0},
-                           error))
-          ++failed;
-      }
-    });
-  for (std::thread& writer : writers) writer.join();
-  EXPECT_EQ(failed, 0);
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QList<QByteArray> lines = file.readAll().split('\n');
-  EXPECT_EQ(lines.size(), 2 * kLines + 1);  // the last one empty
-  for (const QByteArray& line : lines) {
-    if (!line.isEmpty()) {
-      EXPECT_EQ(line.count(','), 7) << line.constData();
-    }
-  }
-}
-
 // The console gets the text as UTF-16 and keeps its code page: the cmd.exe that shares
 // it reads its own lines as before.
 TEST(StationConsole, CyrillicReachesTheConsoleAndItsCodePageStays) {
