@@ -4,7 +4,7 @@
 
 #include "benchreport.h"
 #include "firmware/imageload.h"
-#include "link/channel.h"
+#include "link/channelfactory.h"
 #include "protocol/frame.h"
 #include "resources/builtinimage.h"
 

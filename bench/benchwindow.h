@@ -83,7 +83,7 @@ public:
     RunUntil([&] { return !Form->Controller().ScanRunning() && !Form->Controller().ScanTimer().isActive() &&
                           Form->Controller().Devices().size() == devices; });
   }
-  void Notify() { Form->OnDeviceChange(TMainForm::kDevNodesChanged); }
+  void Notify() { Form->OnDeviceChange(kDevNodesChanged); }
 
   TFWLoaderDevGroup* Panel(std::int32_t serial) {
     return Form->PanelOf(Form->Controller().DeviceBySerial(serial));

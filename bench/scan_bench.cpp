@@ -10,9 +10,9 @@
 
 #include "benchreport.h"
 #include "benchwindow.h"
-#include "link/channel.h"
+#include "link/channelfactory.h"
 #include "link/driverlibs.h"
-#include "protocol/identityquery.h"
+#include "scan/identityquery.h"
 
 namespace {
 
@@ -24,12 +24,11 @@ public:
 };
 
 double BareIdentityMs(const std::string& serial) {
-  TDevEntry device(serial, 0xFFFF, 0);
+  TDevEntry device(serial, 0xFFFF, TAdapterKind::Ftdi);
   const std::unique_ptr<TDeviceChannel> channel = MakeDeviceChannel(device);
   TNoLog log;
-  std::int32_t error = 0;
   const double start = BenchNowMs();
-  const bool identified = IdentifyDevice(device, *channel, log, error);
+  const bool identified = IdentifyDevice(device, *channel, log) == seNone;
   const double elapsed = BenchNowMs() - start;
   return identified && device.BootMode ? elapsed : -1;
 }

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
 
   TBenchWindow window;
   window.WaitForScan(2);
-  TDevEntry floorDevice("710002", 0xFFFF, 0);
+  TDevEntry floorDevice("710002", 0xFFFF, TAdapterKind::Ftdi);
   const TSectorLayout layout = SectorLayoutFor(0x25013F37, "");
   const std::vector<std::uint8_t> flash = BuiltInFlashImage(layout);
 

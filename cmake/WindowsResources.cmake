@@ -1,14 +1,14 @@
 # A Windows program's resources: its manifest, the icon and a version resource with the
-# project's version, made from the templates in src/app/windows.
+# project's version, made from the templates in src/shell/windows.
 #   vl_windows_resources(TARGET DESCRIPTION)
 set(VL_COMPANY "Velmarkon")
 set(VL_PRODUCT "Обновление прошивки Вельмарк")
-set(VL_ICON_FILE ${PROJECT_SOURCE_DIR}/src/app/windows/vlfwloader.ico)
+set(VL_ICON_FILE ${PROJECT_SOURCE_DIR}/src/shell/windows/vlfwloader.ico)
 function(vl_windows_resources target description)
   if(NOT WIN32)
     return()
   endif()
-  set(templates ${PROJECT_SOURCE_DIR}/src/app/windows)
+  set(templates ${PROJECT_SOURCE_DIR}/src/shell/windows)
   set(VL_PROGRAM ${target})
   set(VL_DESCRIPTION "${description}")
   set(VL_ICON ${VL_ICON_FILE})

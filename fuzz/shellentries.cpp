@@ -12,8 +12,8 @@
 #include <cstdlib>
 
 #include "app/commandline.h"
-#include "app/inifile.h"
-#include "app/mainformsetting.h"
+#include "shell/inifile.h"
+#include "app/windowplacement.h"
 
 namespace {
 
@@ -47,12 +47,12 @@ TSettingsRead ReadAsTheWindowDoes(const TIniFile& ini) {
 }
 
 void CheckMainForm(const QString& text) {
-  const TMainFormSetting setting = ParseMainFormSetting(text);
-  Require(setting.Found >= 0 && setting.Found <= TMainFormSetting::kFieldCount, "at most seven numbers");
-  for (int i = setting.Found; i < TMainFormSetting::kFieldCount; ++i)
+  const TWindowPlacement setting = ParseWindowPlacement(text);
+  Require(setting.Found >= 0 && setting.Found <= TWindowPlacement::kFieldCount, "at most seven numbers");
+  for (int i = setting.Found; i < TWindowPlacement::kFieldCount; ++i)
     Require(setting.Values[static_cast<std::size_t>(i)] == -1, "numbers not found count as -1");
-  if (setting.Found == TMainFormSetting::kFieldCount) {
-    const TMainFormSetting again = ParseMainFormSetting(FormatMainFormSetting(setting.Values));
+  if (setting.Found == TWindowPlacement::kFieldCount) {
+    const TWindowPlacement again = ParseWindowPlacement(FormatWindowPlacement(setting.Values));
     Require(again.Found == setting.Found && again.Values == setting.Values,
             "a value the window writes reads back the same");
   }
@@ -92,8 +92,8 @@ void FuzzSettingsFile(const std::uint8_t* data, std::size_t size) {
 
   // What the program writes back, then reads on its next run.
   TIniFile written = ini;
-  const TMainFormSetting setting = ParseMainFormSetting(read.MainForm);
-  const QString mainForm = FormatMainFormSetting(setting.Values);
+  const TWindowPlacement setting = ParseWindowPlacement(read.MainForm);
+  const QString mainForm = FormatWindowPlacement(setting.Values);
   written.WriteString(kCommon, kMainForm, mainForm);
   written.WriteString(kCommon, kLastFile, read.LastFile);
   for (qsizetype i = 0; i < read.Files.size(); ++i)

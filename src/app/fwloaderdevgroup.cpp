@@ -123,3 +123,12 @@ void TFWLoaderDevGroup::SetStatus(std::string_view text, TLogLevel level) {
   palette.setColor(QPalette::WindowText, colour);
   lblMessage->setPalette(palette);
 }
+
+void TFWLoaderDevGroup::SetProgress(int position) { pbProgress->setValue(position); }
+
+void TFWLoaderDevGroup::SetWriteAllowed(bool allowed) { btnWrite->setEnabled(allowed); }
+
+void TFWLoaderDevGroup::ShowOutcome(const TWriteOutcome& outcome) {
+  Outcome = outcome;
+  SetStatus(outcome.StatusText, outcome.StatusLevel);
+}

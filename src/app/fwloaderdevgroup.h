@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "firmware/writeresult.h"
 #include "protocol/loglevel.h"
 
 class QGroupBox;
@@ -26,6 +27,11 @@ public:
   TFWLoaderDevGroup& operator=(const TFWLoaderDevGroup&) = delete;
 
   void SetStatus(std::string_view text, TLogLevel level);
+  void SetProgress(int position);  // 0..100
+  void SetWriteAllowed(bool allowed);
+  // A write has ended: its status line, and the outcome kept for whoever asks.
+  void ShowOutcome(const TWriteOutcome& outcome);
+  const TWriteOutcome& LastOutcome() const { return Outcome; }
 
   QGroupBox* gbDevice;
   QLabel* lblSerialTitle;
@@ -37,6 +43,9 @@ public:
   QLabel* lblMessage;
   QPushButton* btnWrite;
   QProgressBar* pbProgress;
+
+private:
+  TWriteOutcome Outcome;
 };
 
 // How tall DevPanel must be so that its scroll area can scroll to every panel.

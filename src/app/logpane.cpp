@@ -6,7 +6,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 
-#include "app/logline.h"
+#include "shell/logline.h"
 
 namespace {
 constexpr int kBatchIntervalMs = 30;

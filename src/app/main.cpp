@@ -6,11 +6,12 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/devicelock.h"
-#include "app/devicewatch.h"
+#include "shell/devicelock.h"
+#include "shell/devicewatch.h"
+#include "app/messagebox.h"
 #include "app/programstart.h"
-#include "app/singleinstance.h"
-#include "app/timerthrottling.h"
+#include "shell/singleinstance.h"
+#include "shell/timerthrottling.h"
 
 Q_LOGGING_CATEGORY(lcStart, "vl.start", QtWarningMsg)
 
@@ -24,8 +25,7 @@ const QString kCaption = QStringLiteral("Обновление прошивки �
 // box is shown only where a user can see and close it.
 void ShowStartupError(const QString& text) {
   std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-  const QString platform = QGuiApplication::platformName();
-  if (platform == u"offscreen" || platform == u"minimal") return;
+  if (!MessageBoxesVisible()) return;
   QMessageBox::critical(nullptr, kCaption, text);
 }
 

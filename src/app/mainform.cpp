@@ -6,18 +6,21 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLoggingCategory>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <cstdio>
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/appdirs.h"
+#include <cstdarg>
+
 #include "app/commandline.h"
-#include "app/devicewatch.h"
 #include "app/logpane.h"
-#include "app/programversion.h"
-#include "link/driverlibs.h"
+#include "app/messagebox.h"
+#include "app/settingsstore.h"
+#include "protocol/textformat.h"
+#include "shell/appdirs.h"
+#include "shell/devicewatch.h"
+#include "shell/programversion.h"
 
 Q_LOGGING_CATEGORY(lcMainForm, "vl.mainform", QtWarningMsg)
 
@@ -26,27 +29,16 @@ constexpr int kFileListMinWidth = 500;
 }
 
 TMainForm::TMainForm(TMainFormSetup setup, QWidget* parent)
-    : QWidget(parent), Setup(std::move(setup)), LogFile(Setup.Clock) {
+    : QWidget(parent), Setup(std::move(setup)) {
   BuildControls();
+  EventLog = std::make_unique<TEventLog>(*reLog, *cbWritelogToFile, Setup.Clock);
+  Images = std::make_unique<TImageSelection>(*edFWFile, *lblFileVer, *lblFirmwDate, *this, *this);
 
   const TCommandLine commandLine = ParseCommandLine(Setup.Arguments);
-  ExternalFirmware = commandLine.ExternalFirmware;
+  Images->SetExternalFirmware(commandLine.ExternalFirmware);
   if (!commandLine.FileText.isEmpty()) SetFileBoxText(commandLine.FileText);
 
-  LogFile.Relocated = [this](const QString& directory) {
-    LogMessage(llInfo, "Лог записывается в каталог %s",
-               QDir::toNativeSeparators(directory).toStdString().c_str());
-  };
-  // Said in the pane once, and again only after the file took lines in between.
-  LogFile.Unwritable = [this](const QString& place) {
-    LogMessage(llError, "Не удаётся записать лог в %s",
-               QDir::toNativeSeparators(place).toStdString().c_str());
-  };
-  connect(cbWritelogToFile, &QCheckBox::toggled, this, [this](bool checked) {
-    if (!checked) LogFile.Close();
-  });
-
-  Devices = std::make_unique<TDeviceController>(*this, static_cast<TImageProvider&>(*this));
+  Devices = std::make_unique<TDeviceController>(*this, *Images);
   ConnectController();
   DeviceWatch = std::make_unique<TDeviceWatch>(Setup.SimBusPath);
   connect(DeviceWatch.get(), &TDeviceWatch::DeviceChange, this, &TMainForm::OnDeviceChange);
@@ -54,8 +46,8 @@ TMainForm::TMainForm(TMainFormSetup setup, QWidget* parent)
   // The system ends the program as soon as this returns: the writes stop here, each with
   // its closing frame, and the settings are written.
   connect(DeviceWatch.get(), &TDeviceWatch::SessionEnding, this, &TMainForm::FormDestroy);
-  connect(btnFwOpen, &QPushButton::clicked, this, &TMainForm::btnFwOpenClick);
-  connect(btnFwLoad, &QPushButton::clicked, this, &TMainForm::btnFwLoadClick);
+  connect(btnFwOpen, &QPushButton::clicked, Images.get(), &TImageSelection::ChooseFile);
+  connect(btnFwLoad, &QPushButton::clicked, Images.get(), &TImageSelection::LoadAndRemember);
   connect(qApp, &QCoreApplication::aboutToQuit, this, &TMainForm::WriteSettingsOnce);
 }
 
@@ -75,11 +67,16 @@ void TMainForm::paintEvent(QPaintEvent* event) {
   Painted = true;
 }
 
-QString TMainForm::FileBoxText() const { return edFWFile->currentText(); }
+void TMainForm::LogMessage(TLogLevel level, const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  const std::string text = FormatTextV(format, args);
+  va_end(args);
+  LogText(level, 0, text);
+}
 
-void TMainForm::SetFileBoxText(const QString& text) {
-  edFWFile->setCurrentIndex(-1);
-  edFWFile->setEditText(text);
+void TMainForm::LogText(TLogLevel level, std::int32_t serial, const std::string& text) {
+  EventLog->LogText(level, serial, text);
 }
 
 // ---------------------------------------------------------------- start-up and shutdown
@@ -87,22 +84,23 @@ void TMainForm::SetFileBoxText(const QString& text) {
 void TMainForm::FormShow() {
   ProgramDir = Setup.ProgramDir.isEmpty() ? ExecutableDirectory() : Setup.ProgramDir;
   if (!ProgramDir.endsWith(u'/')) ProgramDir += u'/';
-  LogFile.SetProgramDir(InstalledForAllUsers(ProgramDir) ? UserDataDirectory() : ProgramDir);
-  LogFile.SetFallbackDir(UserDataDirectory());
+  EventLog->SetFolders(LogFolderFor(ProgramDir), UserDataDirectory());
 
   ReadSettings();
   // After the settings, so that the daily log file has it too when it is on.
   LogMessage(llInfo, "Версия программы %s", kProgramVersion);
   SetLogHeight(LogHeight);
-  LoadFirmwareAtStartup();
+  // The image, as if "Прочитать" were clicked.
+  Images->LoadAndRemember();
   edFWFile->view()->setMinimumWidth(qMax(kFileListMinWidth, edFWFile->width()));
   LoadDriverLibraries();
   // Only now: a scan before the libraries are loaded would find none of their devices.
   Devices->Start();
-  if (!ExternalFirmware) SetFileBoxText(QString());
-  edFWFile->setVisible(ExternalFirmware);
-  btnFwOpen->setVisible(ExternalFirmware);
-  btnFwLoad->setVisible(ExternalFirmware);
+  const bool external = Images->IsExternalFirmware();
+  if (!external) SetFileBoxText(QString());
+  edFWFile->setVisible(external);
+  btnFwOpen->setVisible(external);
+  btnFwLoad->setVisible(external);
 }
 
 void TMainForm::FormDestroy() {
@@ -121,11 +119,10 @@ void TMainForm::WriteSettingsOnce() {
 // A missing library is reported and the program runs on with the other kind of adapter;
 // with both missing there is nothing to do, and the window closes.
 void TMainForm::LoadDriverLibraries() {
-  const bool ftdi = Setup.LoadFtdi ? Setup.LoadFtdi() : LoadFtdiDriver() != nullptr;
-  if (!ftdi) ShowStartupMessage(QStringLiteral("Драйвер устройств FTDI не установлен."));
-  const bool qn = Setup.LoadQn ? Setup.LoadQn() : LoadQnDriver() != nullptr;
-  if (!qn) ShowStartupMessage(QStringLiteral("Драйвер устройств QN не установлен."));
-  if (!ftdi && !qn) {
+  const TLoadedDrivers loaded = Setup.LoadDrivers ? Setup.LoadDrivers() : ::LoadDriverLibraries();
+  if (!loaded.Ftdi) ShowStartupMessage(QStringLiteral("Драйвер устройств FTDI не установлен."));
+  if (!loaded.Qn) ShowStartupMessage(QStringLiteral("Драйвер устройств QN не установлен."));
+  if (!loaded.Ftdi && !loaded.Qn) {
     ShowStartupMessage(QStringLiteral(
         "Перед первым запуском программы подключите устройство к USB и установите драйвер."));
     // Closed once the start-up sequence has finished and the event loop runs.
@@ -138,9 +135,7 @@ void TMainForm::ShowStartupMessage(const QString& text) {
     Setup.ShowMessage(text);
     return;
   }
-  // Where nobody could see or close a message box, the message goes to the error stream.
-  const QString platform = QGuiApplication::platformName();
-  if (platform == u"offscreen" || platform == u"minimal") {
+  if (!MessageBoxesVisible()) {
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     return;
   }

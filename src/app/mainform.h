@@ -1,20 +1,20 @@
 #pragma once
 #include <QDateTime>
+#include <QSize>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <memory>
 #include <map>
+#include <memory>
 #include <string>
 
-#include "app/logfile.h"
-#include "workers/devicecontroller.h"
+#include "app/eventlog.h"
 #include "app/fwloaderdevgroup.h"
-#include "firmware/firmwareblock.h"
-#include "protocol/firmwareversion.h"
-#include "protocol/logsink.h"
+#include "app/imageselection.h"
+#include "link/driverlibs.h"
+#include "shell/logfile.h"
+#include "workers/devicecontroller.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,6 +26,7 @@ class QScrollArea;
 class QSplitter;
 class TDeviceWatch;
 class TLogPane;
+class TSettingsStore;
 
 // What the start-up code hands the window. Tests set the directory and the clock.
 struct TMainFormSetup {
@@ -35,20 +36,17 @@ struct TMainFormSetup {
   QString SimBusPath;                // the simulated bus's file; empty: none
   // Shows a start-up message to the user; empty: a modal message box.
   std::function<void(const QString&)> ShowMessage;
-  // Load the driver libraries and say whether they loaded; empty: the real loaders.
-  std::function<bool()> LoadFtdi;
-  std::function<bool()> LoadQn;
+  // Loads the driver libraries and says which loaded; empty: the real loaders.
+  std::function<TLoadedDrivers()> LoadDrivers;
 };
 
 // The program's one window: the firmware-file controls, the device panels and the log.
 // It is the view of the device controller, which owns the devices, their scans and their
-// writes: the window shows what the controller says, forwards the user's clicks, owns the
-// event log and keeps the settings.
-class TMainForm : public QWidget, public TLogSink, private TImageProvider {
+// writes: the window shows what the controller says and forwards the user's clicks. Its
+// parts do the rest: the event log, the image selection and the settings store.
+class TMainForm : public QWidget, public TLogSink {
   Q_OBJECT
 public:
-  static constexpr int kDevNodesChanged = TDeviceController::kDevNodesChanged;
-
   explicit TMainForm(TMainFormSetup setup = {}, QWidget* parent = nullptr);
   ~TMainForm() override;
 
@@ -57,7 +55,7 @@ public:
   void LogMessage(TLogLevel level, const char* format, ...) __attribute__((format(printf, 3, 4)));
   void LogText(TLogLevel level, std::int32_t serial, const std::string& text) override;
   // Paints the log lines still waiting for the next batch.
-  void FlushLog();
+  void FlushLog() { EventLog->Flush(); }
 
   // --- Messages ---
   // The system's device-change notification, for the controller.
@@ -73,14 +71,11 @@ public:
   TFWLoaderDevGroup* PanelOf(TDeviceController::TDeviceId id) const;
 
   // The settings file in use, known after the first show.
-  QString SettingsPath() const { return SettingsFile; }
+  QString SettingsPath() const;
   // The file box's text (the edit field, not the list).
-  QString FileBoxText() const;
-  void SetFileBoxText(const QString& text);
-  // The firmware-file dialog, made on first use: built, it starts a file-system thread
-  // that a run without a click on "..." does not need.
-  QFileDialog& OpenDialog1();
-  static const QString kOpenDialogFilter;
+  QString FileBoxText() const { return Images->FileText(); }
+  void SetFileBoxText(const QString& text) { Images->SetFileText(text); }
+  QFileDialog& FirmwareFileDialog() { return Images->FileDialog(); }
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -91,37 +86,28 @@ private:
   void ConnectController();
   void FormShow();
   void FormDestroy();
+
+  // --- Settings ---
   void ReadSettings();
   void WriteSettings();
   // The settings are written once per run: when the application is about to quit (at a
   // Windows log-off the process ends soon after, with the window never destroyed), or
   // else when the window is destroyed.
   void WriteSettingsOnce();
-  // How much of a MainForm value was applied: none (too few numbers), part of it (the
-  // numbers, but not what followed them), or all of it.
-  enum class TSettingUse { None, Partly, Whole };
-  TSettingUse ApplyMainFormSetting(const QString& text);
-  void ChooseSettingsFile();
+  // How much of the stored placement was applied: none (too few numbers), part of it
+  // (the numbers, but not what followed them), or all of it.
+  enum class TPlacementUse { None, Partly, Whole };
+  TPlacementUse ApplyPlacement(const QString& text);
+  QString CurrentPlacement() const;
   void SetLogHeight(int height);
-  void AddLogLine(TLogLevel level, const std::string& line);
-  void WriteLogFile(const std::string& line);
 
-  // --- Firmware image ---
-  void btnFwOpenClick();
-  void btnFwLoadClick();
-  // Loads the selected image into blocks and version, logs the load and shows it in the
-  // labels; the window's own loads and every write's reload go through it.
-  bool LoadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) override;
-
-  // Start-up step 3: the image load, as if "Прочитать" were clicked.
-  void LoadFirmwareAtStartup();
-  // Start-up step 5: the driver libraries, with a message box for each missing one; the
+  // Start-up step 5: the driver libraries, with a message for each missing one; the
   // window closes when both are missing.
   void LoadDriverLibraries();
   void ShowStartupMessage(const QString& text);
 
   // --- Device panels, as the controller reports the devices ---
-  void AddDevPanel(TDeviceController::TDeviceId id);
+  void AddDevPanel(TDeviceController::TDeviceId id, const TDeviceIdentity& identity);
   void UpdateDevPanelHeight(int deviceCount);
 
   // --- Controls ---
@@ -142,23 +128,20 @@ private:
   QSplitter* Splitter1 = nullptr;
   TLogPane* reLog = nullptr;
 
-  // --- Fields ---
+  // --- Parts ---
   TMainFormSetup Setup;
-  bool ExternalFirmware = false;  // fixed for the run by the command line
-  QString ProgramDir;             // ends in '/'; set at the first show
-  // The image the window's own loads ("Прочитать") loaded last, and whether the last
-  // load of the built-in image succeeded.
-  TFirmwareVersion FwVersion;
-  bool BuiltInLoaded = false;
-  TLogFile LogFile;
+  std::unique_ptr<TEventLog> EventLog;
+  std::unique_ptr<TImageSelection> Images;
+  std::unique_ptr<TSettingsStore> Settings;  // chosen at the first show
   std::unique_ptr<TDeviceController> Devices;
   std::map<TDeviceController::TDeviceId, std::unique_ptr<TFWLoaderDevGroup>> Panels;
   std::unique_ptr<TDeviceWatch> DeviceWatch;
-  QString SettingsFile;
+
+  // --- State ---
+  QString ProgramDir;  // ends in '/'; set at the first show
   bool Shown = false;
   bool Painted = false;
   bool SettingsWritten = false;
-  QFileDialog* OpenDialog = nullptr;
   int LogHeight = 165;  // designed; the settings may change it
   QSize FrameAtShow;    // outer size minus client size when the settings were read
 };

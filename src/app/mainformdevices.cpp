@@ -1,6 +1,5 @@
 // The device panels: the window's view of what the device controller lists.
 #include <QCheckBox>
-#include <QProgressBar>
 #include <QPushButton>
 
 #include "app/mainform.h"
@@ -15,11 +14,15 @@ void TMainForm::ConnectController() {
             if (TFWLoaderDevGroup* panel = PanelOf(id)) panel->SetStatus(text.toStdString(), level);
           });
   connect(devices, &TDeviceController::DeviceProgress, this, [this](TId id, int position) {
-    if (TFWLoaderDevGroup* panel = PanelOf(id)) panel->pbProgress->setValue(position);
+    if (TFWLoaderDevGroup* panel = PanelOf(id)) panel->SetProgress(position);
   });
   connect(devices, &TDeviceController::WriteAllowed, this, [this](TId id, bool allowed) {
-    if (TFWLoaderDevGroup* panel = PanelOf(id)) panel->btnWrite->setEnabled(allowed);
+    if (TFWLoaderDevGroup* panel = PanelOf(id)) panel->SetWriteAllowed(allowed);
   });
+  connect(devices, &TDeviceController::WriteEnded, this,
+          [this](TId id, const TWriteOutcome& outcome) {
+            if (TFWLoaderDevGroup* panel = PanelOf(id)) panel->ShowOutcome(outcome);
+          });
   connect(devices, &TDeviceController::DeviceCountChanged, this, &TMainForm::UpdateDevPanelHeight);
   connect(cbAutoWrite, &QCheckBox::toggled, devices, &TDeviceController::SetAutoWrite);
 }
@@ -29,8 +32,7 @@ TFWLoaderDevGroup* TMainForm::PanelOf(TDeviceController::TDeviceId id) const {
   return it == Panels.end() ? nullptr : it->second.get();
 }
 
-void TMainForm::AddDevPanel(TDeviceController::TDeviceId id) {
-  const TDevEntry& device = *Devices->Device(id);
+void TMainForm::AddDevPanel(TDeviceController::TDeviceId id, const TDeviceIdentity& device) {
   // Panels stand in the order the devices were listed: a new one goes to the bottom.
   auto panel = std::make_unique<TFWLoaderDevGroup>(
       DevPanel, QString::number(device.SerialNumber),

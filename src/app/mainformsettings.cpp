@@ -1,38 +1,21 @@
-// The settings file of the main window: its place and size, the two check boxes, the
-// last file and the recent-file list.
+// The window's own settings: its place and size, the two check boxes and the log's
+// height, read at the first show and written once at the end, through the settings store.
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSplitter>
 
-#include "app/appdirs.h"
-#include "app/inifile.h"
 #include "app/logpane.h"
 #include "app/mainform.h"
-#include "app/mainformsetting.h"
+#include "app/settingsstore.h"
+#include "app/windowplacement.h"
 
 namespace {
 
-const QString kSettingsName = QStringLiteral("VLFWLoader.ini");
-const QString kCommon = QStringLiteral("COMMON");
-const QString kFiles = QStringLiteral("FILES");
-const QString kMainForm = QStringLiteral("MainForm");
-const QString kLastFile = QStringLiteral("LastFile");
 constexpr int kScreenEdgeReserve = 100;
 
 enum TField { fLeft, fTop, fWidth, fHeight, fAutoWrite, fLogHeight, fWriteLog };
-
-// A settings file can be written where its directory takes new files (the file is
-// replaced as a whole) and an existing file is not write-protected.
-bool SettingsWritable(const QString& path) {
-  const QFileInfo info(path);
-  if (info.exists() && !info.isWritable()) return false;
-  return DirectoryAcceptsFiles(info.absolutePath());
-}
 
 // All screens together.
 QRect VirtualScreen() {
@@ -55,68 +38,41 @@ std::string ShownSettingValue(const QString& value) {
 
 }  // namespace
 
-// The settings live beside the program. When the program's directory does not take
-// them (a protected installation directory, read-only media) they go to the user's data
-// directory; a file left beside the program still serves as the starting point there.
-// A copy installed for all users keeps them in the user's data directory from the start.
-void TMainForm::ChooseSettingsFile() {
-  const QString beside = ProgramDir + kSettingsName;
-  const bool installed = InstalledForAllUsers(ProgramDir);
-  if (!installed && SettingsWritable(beside)) {
-    SettingsFile = beside;
-    return;
-  }
-  const QString userDir = UserDataDirectory();
-  QDir().mkpath(userDir);
-  SettingsFile = userDir + kSettingsName;
-  if (!QFileInfo::exists(SettingsFile) && QFileInfo::exists(beside))
-    QFile::copy(beside, SettingsFile);
-  if (!installed)
-    LogMessage(llInfo, "Настройки сохраняются в файле %s",
-               QDir::toNativeSeparators(SettingsFile).toStdString().c_str());
-}
+QString TMainForm::SettingsPath() const { return Settings ? Settings->Path() : QString(); }
 
 void TMainForm::ReadSettings() {
   // Where the window system adds the frame only once the window is on screen, the frame
   // is unknown here; the same value is used again when the size is written, so the
   // window does not grow by a frame with every run.
   FrameAtShow = frameGeometry().size() - size();
-  ChooseSettingsFile();
-  TIniFile ini;
-  const bool loaded = ini.Load(SettingsFile);
+  Settings = std::make_unique<TSettingsStore>(ProgramDir, *this);
+  bool loaded = false;
+  const TWindowSettings stored = Settings->Read(&loaded);
 
-  const QString mainForm = ini.ReadString(kCommon, kMainForm);
+  Images->SetRecentFiles(stored.RecentFiles);
+  if (FileBoxText().isEmpty()) SetFileBoxText(stored.LastFile);
 
-  // Adding to an empty list would make the first item the box's text.
-  const QString text = FileBoxText();
-  for (const QString& key : ini.ReadSectionKeys(kFiles)) {
-    const QString value = ini.ReadString(kFiles, key);
-    if (!value.isEmpty()) edFWFile->addItem(value);
-  }
-  SetFileBoxText(text);
-  if (text.isEmpty()) SetFileBoxText(ini.ReadString(kCommon, kLastFile));
-
-  const std::string file = QDir::toNativeSeparators(SettingsFile).toStdString();
-  const std::string shown = ShownSettingValue(mainForm);
-  const TSettingUse use = ApplyMainFormSetting(mainForm);
+  const std::string file = QDir::toNativeSeparators(Settings->Path()).toStdString();
+  const std::string shown = ShownSettingValue(stored.Placement);
+  const TPlacementUse use = ApplyPlacement(stored.Placement);
   // A file changed by hand or damaged: the window says what it could not use.
-  if (mainForm.isEmpty()) {
-    if (loaded && QFileInfo(SettingsFile).size() > 0)
+  if (stored.Placement.isEmpty()) {
+    if (loaded && QFileInfo(Settings->Path()).size() > 0)
       LogMessage(llError, "В файле настроек %s нет настроек окна; окно открыто как задумано",
                  file.c_str());
-  } else if (use == TSettingUse::None) {
+  } else if (use == TPlacementUse::None) {
     LogMessage(llError, "Настройки окна в файле %s не распознаны: \"%s\"; окно открыто как задумано",
                file.c_str(), shown.c_str());
-  } else if (use == TSettingUse::Partly) {
+  } else if (use == TPlacementUse::Partly) {
     // The numbers before it were used: worth a word, not an error.
     LogMessage(llInfo, "Настройки окна в файле %s применены не полностью: \"%s\"", file.c_str(),
                shown.c_str());
   }
 }
 
-TMainForm::TSettingUse TMainForm::ApplyMainFormSetting(const QString& text) {
-  const TMainFormSetting setting = ParseMainFormSetting(text);
-  if (!setting.Usable()) return TSettingUse::None;
+TMainForm::TPlacementUse TMainForm::ApplyPlacement(const QString& text) {
+  const TWindowPlacement setting = ParseWindowPlacement(text);
+  if (!setting.Usable()) return TPlacementUse::None;
   const auto value = [&setting](TField field) { return setting.Values[field]; };
 
   const QRect screen = VirtualScreen();
@@ -138,13 +94,10 @@ TMainForm::TSettingUse TMainForm::ApplyMainFormSetting(const QString& text) {
   if (value(fWriteLog) >= 0) cbWritelogToFile->setChecked(value(fWriteLog) != 0);
   // Fewer than seven numbers and a place off the screen are ordinary values (an older
   // file, a screen since removed), taken as they are without a word.
-  return setting.Trailing ? TSettingUse::Partly : TSettingUse::Whole;
+  return setting.Trailing ? TPlacementUse::Partly : TPlacementUse::Whole;
 }
 
-void TMainForm::WriteSettings() {
-  TIniFile ini;
-  ini.Load(SettingsFile);
-
+QString TMainForm::CurrentPlacement() const {
   // A minimised or maximised window keeps the place and size it comes back to.
   QRect outer(pos(), size() + FrameAtShow);
   const QRect normal = normalGeometry();
@@ -152,24 +105,11 @@ void TMainForm::WriteSettings() {
     const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
     outer = QRect(normal.topLeft() - frameOffset, normal.size() + FrameAtShow);
   }
-  ini.WriteString(kCommon, kMainForm,
-                  FormatMainFormSetting({outer.x(), outer.y(), outer.width(), outer.height(),
-                                         cbAutoWrite->isChecked() ? 1 : 0, reLog->height(),
-                                         cbWritelogToFile->isChecked() ? 1 : 0}));
-  ini.WriteString(kCommon, kLastFile, FileBoxText());
+  return FormatWindowPlacement({outer.x(), outer.y(), outer.width(), outer.height(),
+                                cbAutoWrite->isChecked() ? 1 : 0, reLog->height(),
+                                cbWritelogToFile->isChecked() ? 1 : 0});
+}
 
-  // The section holds exactly the list: keys left from a longer list would come back as
-  // recent files at the next start.
-  // Duplicate keys go too, since only the first of them would be read.
-  for (const QString& key : ini.ReadSectionKeys(kFiles)) ini.DeleteKey(kFiles, key);
-  for (int i = 0; i < edFWFile->count(); ++i)
-    ini.WriteString(kFiles, QString::number(i), edFWFile->itemText(i));
-
-  if (!ini.Save(SettingsFile)) {
-    // Nowhere left to report it: the window is going. The user's data directory is the
-    // one place that should take the file.
-    const QString userDir = UserDataDirectory();
-    if (SettingsFile != userDir + kSettingsName && QDir().mkpath(userDir))
-      ini.Save(userDir + kSettingsName);
-  }
+void TMainForm::WriteSettings() {
+  Settings->Write({CurrentPlacement(), FileBoxText(), Images->RecentFiles()});
 }

@@ -3,7 +3,6 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -178,16 +177,4 @@ void TMainForm::SetLogHeight(int height) {
   const int total = Splitter1->height() - Splitter1->handleWidth();
   const int logHeight = qMin(height, qMax(0, total - ScrollBox1->minimumSizeHint().height()));
   Splitter1->setSizes({qMax(0, total - logHeight), logHeight});
-}
-
-const QString TMainForm::kOpenDialogFilter =
-    QStringLiteral("Encode Raw binary (*.eraw);;Raw binary (*.raw);;Any files (*.*)");
-
-QFileDialog& TMainForm::OpenDialog1() {
-  if (!OpenDialog) {
-    OpenDialog = Named(new QFileDialog(this), "OpenDialog1");
-    OpenDialog->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog->setNameFilter(kOpenDialogFilter);
-  }
-  return *OpenDialog;
 }

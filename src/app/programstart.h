@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "app/fontwarmup.h"
-#include "app/integritycheck.h"
+#include "shell/integritycheck.h"
 #include "app/mainform.h"
 
 // The start of the program up to a window ready to show: the main window is built while

@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "app/appdirs.h"
-#include "app/devicelock.h"
-#include "app/integritycheck.h"
-#include "app/programversion.h"
-#include "app/timerthrottling.h"
+#include "shell/appdirs.h"
+#include "shell/devicelock.h"
+#include "shell/integritycheck.h"
+#include "shell/programversion.h"
+#include "shell/timerthrottling.h"
 #include "cli/console.h"
 #include "cli/imageinfo.h"
 #include "cli/interrupt.h"
@@ -67,9 +67,8 @@ int main(int argc, char** argv) {
                  TDeviceLock::RefusalText(holder));
     return TStation::exOtherCopy;
   }
-  const bool ftdi = LoadFtdiDriver() != nullptr;
-  const bool qn = LoadQnDriver() != nullptr;
-  if (!ftdi && !qn) {
+  const TLoadedDrivers drivers = LoadDriverLibraries();
+  if (!drivers.Ftdi && !drivers.Qn) {
     output.Event(QStringLiteral("error"), {{"text", "no driver library is installed"}},
                  QStringLiteral("Драйверы устройств FTDI и QN не установлены."));
     return TStation::exNoDriver;
@@ -77,10 +76,8 @@ int main(int argc, char** argv) {
 
   // The log goes where the window keeps it: beside the program, or in the user's data
   // directory for a copy installed for all users.
-  QString programDir = QCoreApplication::applicationDirPath() + u'/';
-  const QString logDir = !options.Log ? QString()
-                         : InstalledForAllUsers(programDir) ? UserDataDirectory()
-                                                             : programDir;
+  const QString logDir =
+      options.Log ? LogFolderFor(QCoreApplication::applicationDirPath()) : QString();
   TStation station(options, output, logDir);
   QObject::connect(&station, &TStation::Finished, &app, [](int code) { QCoreApplication::exit(code); },
                    Qt::QueuedConnection);

@@ -4,32 +4,23 @@
 #include <QTimer>
 #include <map>
 #include <memory>
-#include <set>
 
-#include "app/devicewatch.h"
-#include "app/logfile.h"
 #include "cli/stationoptions.h"
 #include "cli/stationoutput.h"
 #include "cli/stationreport.h"
+#include "cli/stationrun.h"
+#include "shell/devicewatch.h"
+#include "shell/logfile.h"
 #include "workers/devicecontroller.h"
 
 // The station command line's run: the device controller driven as a production line
 // needs it (list, write the chosen devices, or write every device that shows up), each
-// outcome printed and recorded, and the exit code the run ends with.
+// outcome printed and recorded. The run's rules (which devices, how many, the exit code)
+// are TStationRun's; what is printed is made in stationevents.h.
 class TStation : public QObject, public TLogSink, private TImageProvider {
   Q_OBJECT
 public:
-  enum TExit {
-    exWritten = 0,
-    exWriteFailed = 1,
-    exUsage = 2,  // also an image that does not load, or a report file that takes no line
-    exNoDriver = 3,
-    exOtherCopy = 4,
-    exTimeout = 5,
-    exDamaged = 6,     // the program's own file failed its seal check
-    exReportLost = 7,  // a finished write's record could not be added to the report
-    exInterrupted = 130,
-  };
+  using enum TStationRun::TExit;
 
   // logDir: where the daily log file goes (ends in '/'); empty: no log file.
   TStation(const TStationOptions& options, TStationOutput& output, const QString& logDir,
@@ -55,21 +46,22 @@ signals:
   void Finished(int exitCode);
 
 private:
+  // A write the station started, with what its record needs.
   struct TWrite {
     QDateTime Started;
-    QString FirmwareBefore;
+    TDeviceIdentity Device;
   };
 
-  bool LoadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) override;
-  void OnListed(TDeviceController::TDeviceId id);
-  void OnStatus(TDeviceController::TDeviceId id, const QString& text, TLogLevel level);
-  void OnWriteEnded(TDeviceController::TDeviceId id, TWriteOutcome outcome);
+  TFirmwareImage LoadImage() override;
+  void OnListed(TDeviceController::TDeviceId id, const TDeviceIdentity& device);
+  void OnWriteEnded(TDeviceController::TDeviceId id, const TWriteOutcome& outcome);
   void OnScanEnded(int errorCode);
   void OnTimeout();
-  bool Chosen(std::int32_t serial) const;
+  void Record(const TWrite& write, const TWriteOutcome& outcome, double seconds);
   void Finish(int exitCode);
 
   TStationOptions Options;
+  TStationRun Run;
   TStationOutput& Output;
   std::unique_ptr<TLogFile> LogFile;
   std::unique_ptr<TStationReport> Report;
@@ -77,18 +69,7 @@ private:
   std::unique_ptr<TDeviceWatch> DeviceWatch;
   TFirmwareVersion ImageVersion;
   QTimer Timeout;
-  std::map<TDeviceController::TDeviceId, TWrite> Writes;   // running
-  std::map<TDeviceController::TDeviceId, QString> LastStatus;
-  std::set<TDeviceController::TDeviceId> Handled;  // listings whose write was started
-  std::map<TDeviceController::TDeviceId, std::int32_t> Serials;  // of what is listed
-  std::set<std::int32_t> Written;  // serial numbers written well in this run
-  int Target = 0;                  // write: devices to write before the run ends
-  int Succeeded = 0;
-  int Failed = 0;
-  int Interrupted = 0;
-  bool Scanned = false;
+  std::map<TDeviceController::TDeviceId, TWrite> Writes;  // running
   bool Ending = false;
-  bool TimedOut = false;
-  bool ReportLost = false;  // a finished write's record is missing from the report
   int Exit = exWritten;
 };

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "cli/stationevents.h"
+
 // What the station command line prints on its standard output: one line per event, for
 // a person (human lines) or for a script (--json: one JSON object per line). Progress is
 // printed for a person only on a terminal, where one line per device is redrawn.
@@ -14,6 +16,7 @@ public:
   // event: "listed", "identity", "reconnect", "started", "progress", "result", "gone",
   // "summary", "image", "error"; the fields go into the JSON object as they are.
   void Event(const QString& event, const QJsonObject& fields, const QString& humanLine);
+  void Event(const TStationEvent& event) { Event(event.Name, event.Fields, event.HumanLine); }
   void Progress(std::int32_t serial, int percent);
 
   bool Json() const { return AsJson; }

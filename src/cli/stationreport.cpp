@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QThread>
 
-#include "app/fileappend.h"
+#include "shell/fileappend.h"
 
 QString CsvField(const QString& text) {
   if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&

@@ -5,8 +5,6 @@
 
 #include "scan/driverdevices.h"
 #include "workers/readversion.h"
-#include "protocol/identityquery.h"
-#include "protocol/textformat.h"
 
 TDeviceController::TDeviceController(TLogSink& log, TImageProvider& images, QObject* parent,
                                      TDeviceEnumerator* enumerator, TChannelFactory* channels)
@@ -14,7 +12,7 @@ TDeviceController::TDeviceController(TLogSink& log, TImageProvider& images, QObj
       Log(log),
       Images(images),
       OwnEnumerator(enumerator ? nullptr : std::make_unique<TDriverDevices>()),
-      OwnChannels(channels ? nullptr : std::make_unique<TDriverDevices>()),
+      OwnChannels(channels ? nullptr : std::make_unique<TDriverChannels>()),
       Enumerator(enumerator ? *enumerator : *OwnEnumerator),
       Channels(channels ? *channels : *OwnChannels),
       DevTimer(new QTimer(this)) {
@@ -129,8 +127,9 @@ void TDeviceController::ScanFinished() {
       if (it->Gone && it->Write == nullptr) {
         Log.LogMessage(llInfo, it->Entry->SerialNumber, "Прибор отключен");
         const TDeviceId id = it->Id;
+        const std::int32_t serial = it->Entry->SerialNumber;
         it = DevList.erase(it);
-        emit DeviceRemoved(id);
+        emit DeviceRemoved(id, serial);
       } else {
         ++it;
       }
@@ -150,7 +149,7 @@ void TDeviceController::ListDevice(std::unique_ptr<TDevEntry> entry) {
   Log.LogMessage(llInfo, device.SerialNumber, "Прибор подключен");
   DevList.push_back({++LastId, std::move(entry), nullptr, false});
   const TDeviceId id = LastId;
-  emit DeviceListed(id);
+  emit DeviceListed(id, device.Identity());
   emit WriteAllowed(id, device.BootMode);
   Log.LogMessage(llInfo, device.SerialNumber, "Версия прошивки %s",
                  device.FirmwareVersion.VersionText().c_str());
@@ -161,8 +160,7 @@ void TDeviceController::ListDevice(std::unique_ptr<TDevEntry> entry) {
   Log.LogMessage(llInfo, device.SerialNumber, "Режим работы - %s",
                  device.BootMode ? "Загрузчик" : "Прошивка");
   TSlot& slot = DevList.back();
-  if (!device.BootMode && device.BootStarted)
-    Status(slot, "Отключите прибор и подключите заново.", llSuccess);
+  if (device.Identity().MustReconnect) Status(slot, kReconnectStatusText, llSuccess);
   if (device.BootMode && AutoWrite) RequestWrite(id);
 }
 
@@ -179,15 +177,20 @@ void TDeviceController::RequestWrite(TDeviceId id) {
 
 void TDeviceController::StartWrite(TSlot& slot) {
   if (Closing) return;
-  auto* thread = new TWriteThread(slot.Id, *slot.Entry, Channels, *this, Log, *this);
+  emit WriteAllowed(slot.Id, false);
+  Log.LogMessage(llInfo, slot.Entry->SerialNumber, "Начинаем прошивку прибора");
+  Status(slot, "Обновление прошивки прибора...", llSuccess);
+  // Afresh for every write, so that a file changed since the last one is what is written;
+  // a load that fails is handed over as well, and the write ends on it.
+  TFirmwareImage image = Images.LoadImage();
+  const TDeviceId id = slot.Id;
+  auto* thread = new TWriteThread(id, *slot.Entry, std::move(image), Channels, *this, Log,
+                                  [this, id](int position) { emit DeviceProgress(id, position); });
   slot.Write = thread;
   connect(thread, &QThread::finished, this, [this, thread] { OnWriteEnd(thread); },
           Qt::QueuedConnection);
   ++RunningWrites;
   thread->start(QThread::NormalPriority);
-  emit WriteAllowed(slot.Id, false);
-  Log.LogMessage(llInfo, slot.Entry->SerialNumber, "Начинаем прошивку прибора");
-  Status(slot, "Обновление прошивки прибора...", llSuccess);
 }
 
 void TDeviceController::OnWriteEnd(TWriteThread* ended) {
@@ -196,22 +199,9 @@ void TDeviceController::OnWriteEnd(TWriteThread* ended) {
   --RunningWrites;
   TSlot* slot = Find(thread->DeviceId);
   const std::int32_t serial = slot->Entry->SerialNumber;
-  const TWriteOutcome outcome{thread->ResultCode, thread->LastReplyCode, thread->Elapsed};
-  if (outcome.ResultCode != wrSuccess && outcome.LastReplyCode == 138) {
-    Status(*slot, "Прибор заблокирован", llError);
-    Log.LogMessage(llError, serial, "Установлена блокировка изменения настроек");
-  } else if (outcome.ResultCode == wrIncompatible) {
-    Status(*slot, "Прошивка и прибор не совместимы", llError);
-    Log.LogMessage(llError, serial, "Прибор не совместим с данной версией прошивки");
-  } else if (outcome.ResultCode != wrSuccess) {
-    Status(*slot, FormatText("Ошибка %d при обновлении прошивки", outcome.ResultCode).c_str(),
-           llError);
-    Log.LogMessage(llError, serial, "(% 6d)Ошибка %d при прошивке. Последний код ответа прибора %d",
-                   outcome.Elapsed, outcome.ResultCode, static_cast<int>(outcome.LastReplyCode));
-  } else {
-    Status(*slot, "Обновление прошивки завершено успешно", llSuccess);
-    Log.LogMessage(llInfo, serial, "(% 6d)Прошивка завершена успешно", outcome.Elapsed);
-  }
+  const TWriteOutcome& outcome = thread->Outcome;
+  const TWriteEndLine line = WriteEndLine(outcome);
+  Log.LogText(line.Level, serial, line.Text);
   slot->Write = nullptr;
   const TDeviceId id = slot->Id;
   emit WriteAllowed(id, true);
@@ -226,17 +216,11 @@ void TDeviceController::OnWriteEnd(TWriteThread* ended) {
 }
 
 void TDeviceController::Remove(TDeviceId id) {
-  DevList.erase(std::find_if(DevList.begin(), DevList.end(),
-                             [id](const TSlot& slot) { return slot.Id == id; }));
-  emit DeviceRemoved(id);
-}
-
-bool TDeviceController::LoadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) {
-  return Images.LoadImage(blocks, version);
-}
-
-void TDeviceController::ShowProgress(TDeviceId deviceId, int position) {
-  emit DeviceProgress(deviceId, position);
+  const auto slot = std::find_if(DevList.begin(), DevList.end(),
+                                 [id](const TSlot& listed) { return listed.Id == id; });
+  const std::int32_t serial = slot->Entry->SerialNumber;
+  DevList.erase(slot);
+  emit DeviceRemoved(id, serial);
 }
 
 // ---------------------------------------------------------------- shutdown

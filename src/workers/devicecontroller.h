@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scan/devicescan.h"
+#include "workers/devicechange.h"
 #include "workers/writethread.h"
 #include "protocol/loglevel.h"
 #include "protocol/logsink.h"
@@ -17,28 +18,20 @@ class TReadVersion;
 // every write (and shown, where the front end shows it). Called on the main thread.
 class TImageProvider {
 public:
-  virtual bool LoadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) = 0;
+  virtual TFirmwareImage LoadImage() = 0;
 
 protected:
   ~TImageProvider() = default;
-};
-
-// How a write ended, as the controller reports it.
-struct TWriteOutcome {
-  std::int32_t ResultCode = 0;  // TWriteResult
-  std::uint32_t LastReplyCode = 0;
-  std::int32_t Elapsed = 0;
 };
 
 // The devices of the program: scans on device changes, the list of attached devices,
 // their writes, automatic writing and the shutdown. Lives on the main thread; only the
 // main thread touches the list. Front ends (the window, the station command line) show
 // what it says through its signals and forward the user's requests to it.
-class TDeviceController : public QObject, private TWriteThreadHost {
+class TDeviceController : public QObject {
   Q_OBJECT
 public:
   using TDeviceId = std::uint64_t;
-  static constexpr int kDevNodesChanged = 7;  // DBT_DEVNODES_CHANGED
   static constexpr int kScanIntervalMs = 100;
 
   // The enumerator and channel factory default to the driver libraries.
@@ -49,7 +42,7 @@ public:
   // The first scan, one interval from now: called once the driver libraries are loaded.
   // Device changes heard before are covered by it.
   void Start();
-  // The system's device-change notification: event code 7 restarts the scan timer, so
+  // The system's device-change notification: kDevNodesChanged restarts the scan timer, so
   // that a burst of notifications gives one scan, one interval after the last of them.
   void OnDeviceChange(int eventCode);
   // Writes every device that is listed in boot-loader mode from now on, as it is listed.
@@ -72,14 +65,16 @@ public:
   const QTimer& ScanTimer() const { return *DevTimer; }
 
 signals:
-  // A device was listed: its record is there to read.
-  void DeviceListed(TDeviceId id);
+  // A device was listed, with what it said of itself.
+  void DeviceListed(TDeviceId id, const TDeviceIdentity& identity);
+  // The device's status line, from its listing until its write ends (WriteEnded carries
+  // the status from then on).
   void DeviceStatus(TDeviceId id, const QString& text, TLogLevel level);
   void DeviceProgress(TDeviceId id, int position);  // 0..100
   void WriteAllowed(TDeviceId id, bool allowed);
-  void WriteEnded(TDeviceId id, TWriteOutcome outcome);
-  // The device's record is gone; the id is not used again.
-  void DeviceRemoved(TDeviceId id);
+  void WriteEnded(TDeviceId id, const TWriteOutcome& outcome);
+  // The device is no longer listed; the id is not used again.
+  void DeviceRemoved(TDeviceId id, std::int32_t serialNumber);
   void DeviceCountChanged(int count);
   // A scan has ended and what it found is merged; errorCode 0 unless it failed.
   void ScanEnded(int errorCode);
@@ -103,9 +98,6 @@ private:
   void OnWriteEnd(TWriteThread* thread);
   void Remove(TDeviceId id);
   void Status(const TSlot& slot, const char* text, TLogLevel level);
-
-  bool LoadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) override;
-  void ShowProgress(TDeviceId deviceId, int position) override;
 
   TLogSink& Log;
   TImageProvider& Images;

@@ -3,32 +3,25 @@
 #include "workers/handover.h"
 #include "workers/timerresolution.h"
 
-TWriteThread::TWriteThread(std::uint64_t deviceId, const TDevEntry& device,
+TWriteThread::TWriteThread(std::uint64_t deviceId, const TDevEntry& device, TFirmwareImage image,
                            TChannelFactory& channels, QObject& mainThreadObject,
-                           TLogSink& mainLog, TWriteThreadHost& host)
+                           TLogSink& mainLog, std::function<void(int position)> setProgress)
     : DeviceId(deviceId),
       Device(device),
+      Image(std::move(image)),
       Channels(channels),
       MainThreadObject(mainThreadObject),
       Log(mainThreadObject, mainLog),
-      Host(host) {}
+      SetProgressOnMainThread(std::move(setProgress)) {}
 
 void TWriteThread::run() {
   const TTimerResolution resolution;
   const std::unique_ptr<TByteChannel> channel = Channels.MakeChannel(Device);
-  TWriteBody body(Device, *channel, *this, Log);
+  TWriteBody body(Device, *channel, std::move(Image), *this, Log);
   body.Execute();
-  ResultCode = body.ResultCode;
-  LastReplyCode = body.LastReplyCode;
-  Elapsed = body.Elapsed;
-}
-
-bool TWriteThread::ReloadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) {
-  bool loaded = false;
-  HandOver(MainThreadObject, [&] { loaded = Host.LoadImage(blocks, version); });
-  return loaded;
+  Outcome = body.Outcome();
 }
 
 void TWriteThread::SetProgress(int position) {
-  HandOver(MainThreadObject, [&] { Host.ShowProgress(DeviceId, position); });
+  HandOver(MainThreadObject, [&] { SetProgressOnMainThread(position); });
 }

@@ -1,4 +1,4 @@
-#include "app/devicewatch.h"
+#include "shell/devicewatch.h"
 
 #include <QFile>
 #include <QSignalSpy>

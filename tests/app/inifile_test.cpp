@@ -1,4 +1,4 @@
-#include "app/inifile.h"
+#include "shell/inifile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // The seal of a Windows program, made by the build's sealing script, as signing leaves it:
 // the certificate table appended after padding, the checksum field and the security
 // directory entry changed. Anything else changed breaks it.
-#include "app/integritycheck.h"
+#include "shell/integritycheck.h"
 
 #include <QFile>
 #include <QProcess>

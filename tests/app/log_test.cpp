@@ -7,8 +7,8 @@
 
 #include "support/testplatform.h"
 
-#include "app/logfile.h"
-#include "app/logline.h"
+#include "shell/logfile.h"
+#include "shell/logline.h"
 #include "app/qtprint.h"
 
 namespace {

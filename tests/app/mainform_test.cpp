@@ -1,7 +1,7 @@
-#include "app/appdirs.h"
-#include "app/logline.h"
+#include "shell/appdirs.h"
+#include "shell/logline.h"
 #include "app/mainform.h"
-#include "app/programversion.h"
+#include "shell/programversion.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -54,7 +54,7 @@ TEST_F(MainFormTest, ControlsAndTimerExistFromConstruction) {
   for (const char* name : names)
     EXPECT_NE(form.findChild<QObject*>(QLatin1String(name)), nullptr) << name;
   EXPECT_EQ(TFormControls(form).btnFwOpen->toolTip(), QStringLiteral("Открыть файл прошивки"));
-  EXPECT_EQ(form.OpenDialog1().nameFilters(),
+  EXPECT_EQ(form.FirmwareFileDialog().nameFilters(),
             QStringList({"Encode Raw binary (*.eraw)", "Raw binary (*.raw)", "Any files (*.*)"}));
   EXPECT_EQ(form.font().families().value(0), "Tahoma");
   struct Text {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/inifile.h"
+#include "shell/inifile.h"
 #include "app/mainform.h"
 #include "support/waituntil.h"
 

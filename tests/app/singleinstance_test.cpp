@@ -11,7 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "app/singleinstance.h"
+#include "shell/singleinstance.h"
 
 namespace {
 

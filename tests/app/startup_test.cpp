@@ -15,8 +15,8 @@
 #include <windows.h>
 #endif
 
-#include "app/integritycheck.h"
-#include "app/programversion.h"
+#include "shell/integritycheck.h"
+#include "shell/programversion.h"
 
 namespace {
 

@@ -93,7 +93,7 @@ protected:
         << Lines().join('\n').toStdString();
   }
   // Plugging as the system reports it: the window hears of a device change.
-  void Notify() { Form->OnDeviceChange(TMainForm::kDevNodesChanged); }
+  void Notify() { Form->OnDeviceChange(kDevNodesChanged); }
 
   const TDevEntry* Listed(std::int32_t serial) {
     return Form->Controller().Device(Form->Controller().DeviceBySerial(serial));

@@ -5,7 +5,7 @@
 #include <QFileDialog>
 #include <QTimer>
 
-#include "app/programversion.h"
+#include "shell/programversion.h"
 #include "e2efixture.h"
 #include "packer.h"
 #include "support/formcontrols.h"
@@ -128,7 +128,7 @@ TEST_F(FirmwareLoadTest, FileChosenWithTheDialogIsShownWithTheSystemsSeparators)
   Start({"externfirmware"});
   Form->SetFileBoxText(native);
   TFormControls(*Form).btnFwLoad->click();
-  QFileDialog& dialog = Form->OpenDialog1();
+  QFileDialog& dialog = Form->FirmwareFileDialog();
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   QTimer::singleShot(0, &dialog, [&dialog, path] {
     dialog.selectFile(path);

@@ -64,7 +64,7 @@ TEST_F(E2ETest, DevicesAtStartAreFoundWhenOnlyTheMakersLibraryIsInstalled) {
   Bus.Add(Device("q", saQn, "2002"));
   Bus.Add(Device("f", saFtdi, "1001"));
   Customise = [this](TMainFormSetup& setup) {
-    setup.LoadFtdi = [] { return false; };
+    setup.LoadDrivers = [] { return TLoadedDrivers{false, LoadQnDriver() != nullptr}; };
     setup.ShowMessage = [this](const QString& text) {
       Messages << text;
       QEventLoop box;

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "app/appdirs.h"
+#include "shell/appdirs.h"
 #include "firmware/containerwriter.h"
 #include "protocol/frame.h"
 #include "reliabilityfixture.h"

@@ -13,7 +13,7 @@
 
 
 #include "model/deventry.h"
-#include "link/channel.h"
+#include "link/channelfactory.h"
 #include "link/qnchannel.h"
 #include "link/driverlibs.h"
 #include "link/enumeration.h"
@@ -81,10 +81,10 @@ TEST_F(SimBus, ListsBothKindsWithTheirIdentities) {
   EXPECT_EQ(EnumQnDevices(list, log), erListed);
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0]->SerialNumber, 11);
-  EXPECT_EQ(list[0]->AdapterKind, 0);
+  EXPECT_EQ(list[0]->AdapterKind, TAdapterKind::Ftdi);
   EXPECT_EQ(list[1]->SerialNumber, 21);
   EXPECT_EQ(list[1]->DeviceCode, 0x0102);
-  EXPECT_EQ(list[1]->AdapterKind, 1);
+  EXPECT_EQ(list[1]->AdapterKind, TAdapterKind::Qn);
 }
 
 TEST_F(SimBus, ListingFaults) {
@@ -161,7 +161,7 @@ TEST_F(SimBus, DevicesAreWrittenInParallelWhileTheBusIsListedAndChanged) {
   Bus.Add(FastSimDevice("f", saFtdi, "1"));
   Bus.Add(FastSimDevice("q", saQn, "2"));
   Bus.Add(FastSimDevice("other", saFtdi, "3"));
-  auto writeSector = [](const std::string& serial, int kind, std::uint8_t seed, bool& ok) {
+  auto writeSector = [](const std::string& serial, TAdapterKind kind, std::uint8_t seed, bool& ok) {
     const auto channel = MakeDeviceChannel(TDevEntry(serial, 0x0102, kind));
     ok = channel->Open();
     for (std::uint32_t part = 0; ok && part < 8; ++part) {
@@ -171,8 +171,8 @@ TEST_F(SimBus, DevicesAreWrittenInParallelWhileTheBusIsListedAndChanged) {
     channel->Close();
   };
   bool ftdiOk = false, qnOk = false;
-  std::thread ftdi(writeSector, "1", 0, 0x10, std::ref(ftdiOk));
-  std::thread qn(writeSector, "2", 1, 0x20, std::ref(qnOk));
+  std::thread ftdi(writeSector, "1", TAdapterKind::Ftdi, 0x10, std::ref(ftdiOk));
+  std::thread qn(writeSector, "2", TAdapterKind::Qn, 0x20, std::ref(qnOk));
   TRecordingLog log;
   for (int i = 0; i < 20; ++i) {
     TDevEntryList list;
@@ -204,7 +204,7 @@ TEST_F(SimBus, OpenIsRefusedWhenTheDeviceSaysSoOrIsOpenAlready) {
   first->Close();
   EXPECT_TRUE(second->Open());
   second->Close();
-  const auto wrongCode = MakeDeviceChannel(TDevEntry("2", 0x0999, 1));
+  const auto wrongCode = MakeDeviceChannel(TDevEntry("2", 0x0999, TAdapterKind::Qn));
   EXPECT_FALSE(wrongCode->Open());
 }
 

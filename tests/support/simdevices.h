@@ -19,11 +19,11 @@ inline TSimDeviceConfig FastSimDevice(const std::string& name, TSimAdapter adapt
 // The record enumeration would make for the device.
 inline TDevEntry EntryFor(const TSimDeviceConfig& config) {
   return TDevEntry(config.Serial, config.Adapter == saFtdi ? 0xFFFF : config.DeviceCode,
-                   config.Adapter == saFtdi ? 0 : 1);
+                   config.Adapter == saFtdi ? TAdapterKind::Ftdi : TAdapterKind::Qn);
 }
 
 inline std::unique_ptr<TDevEntry> NewEntryFor(const TSimDeviceConfig& config) {
   return std::make_unique<TDevEntry>(config.Serial,
                                      config.Adapter == saFtdi ? 0xFFFF : config.DeviceCode,
-                                     config.Adapter == saFtdi ? 0 : 1);
+                                     config.Adapter == saFtdi ? TAdapterKind::Ftdi : TAdapterKind::Qn);
 }

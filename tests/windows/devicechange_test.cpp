@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "app/devicewatch.h"
+#include "shell/devicewatch.h"
 #include "app/mainform.h"
 #include "support/waituntil.h"
 
@@ -51,7 +51,7 @@ TEST_F(DeviceChangeBroadcast, ReachesTheWatchForPlugAndUnplugAlike) {
     const qsizetype before = spy.count();
     Change(change);
     ASSERT_TRUE(WaitUntil([&] { return spy.count() > before; }, kWaitMs)) << change.join(' ').toStdString();
-    EXPECT_EQ(spy.last().at(0).toInt(), TDeviceWatch::kDevNodesChanged);
+    EXPECT_EQ(spy.last().at(0).toInt(), kDevNodesChanged);
   }
 }
 

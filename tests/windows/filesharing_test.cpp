@@ -10,7 +10,7 @@
 #include <QTextBlock>
 #include <gtest/gtest.h>
 
-#include "app/fileappend.h"
+#include "shell/fileappend.h"
 #include "app/logpane.h"
 #include "app/mainform.h"
 #include "packer.h"

@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/devicelock.h"
-#include "app/programversion.h"
-#include "app/timerthrottling.h"
+#include "shell/devicelock.h"
+#include "shell/programversion.h"
+#include "shell/timerthrottling.h"
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/interrupt_win.h"

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/scan/fakedevices.h"
-#include "protocol/identityquery.h"
+#include "scan/identityquery.h"
 #include "support/recordinglog.h"
 #include "support/waituntil.h"
 
@@ -13,19 +13,23 @@ namespace {
 
 using TId = TDeviceController::TDeviceId;
 
-// An image that never loads: every write ends at once with code 1.
+// An image that never loads: every write ends at once with code 1. The load says so in
+// the log, so that its place among the write's lines shows.
 struct TNoImage : TImageProvider {
-  bool LoadImage(TFirmwareBlockList&, TFirmwareVersion&) override {
+  explicit TNoImage(TLogSink& log) : Log(log) {}
+  TFirmwareImage LoadImage() override {
     ++Loads;
-    return false;
+    Log.LogText(llError, 0, "no image");
+    return {};
   }
+  TLogSink& Log;
   int Loads = 0;
 };
 
 struct DeviceController : ::testing::Test {
   TFakeDevices Devices;
   TRecordingLog Log;
-  TNoImage Image;
+  TNoImage Image{Log};
   TDeviceController Controller{Log, Image, nullptr, &Devices, &Devices};
   QSignalSpy Listed{&Controller, &TDeviceController::DeviceListed};
   QSignalSpy Removed{&Controller, &TDeviceController::DeviceRemoved};
@@ -46,7 +50,7 @@ struct DeviceController : ::testing::Test {
 TEST_F(DeviceController, NothingIsScannedBeforeStartThenOneScanListsFtdiFirst) {
   Devices.Ftdi = {"1"};
   Devices.Qn = {"2"};
-  Controller.OnDeviceChange(TDeviceController::kDevNodesChanged);
+  Controller.OnDeviceChange(kDevNodesChanged);
   QTest::qWait(3 * TDeviceController::kScanIntervalMs);
   EXPECT_TRUE(Devices.Events.empty());
   EXPECT_FALSE(Controller.ScanTimer().isActive());
@@ -56,6 +60,11 @@ TEST_F(DeviceController, NothingIsScannedBeforeStartThenOneScanListsFtdiFirst) {
   EXPECT_EQ(ListedSerials(), (std::vector<std::int32_t>{1, 2}));
   ASSERT_EQ(Listed.count(), 2);
   EXPECT_EQ(Listed[0][0].value<TId>(), Controller.Devices()[0]);
+  const auto identity = Listed[1][1].value<TDeviceIdentity>();
+  EXPECT_EQ(identity.SerialNumber, 2);
+  EXPECT_EQ(identity.AdapterKind, TAdapterKind::Qn);
+  EXPECT_TRUE(identity.BootMode);
+  EXPECT_EQ(identity.LoaderVersion.VersionText(), "VLQN-1.3");
   EXPECT_EQ(Log.Texts(), (std::vector<std::string>{
                              "Прибор подключен", "Версия прошивки VLQN-2.3", "Версия загрузчика VLQN-1.3",
                              "Идентификатор процессора 0x25013F37", "Режим работы - Загрузчик",
@@ -71,11 +80,12 @@ TEST_F(DeviceController, GoneDeviceIsRemovedByTheNextMergeAndOthersStay) {
   const TId gone = Controller.DeviceBySerial(1);
   Devices.Ftdi = {"3"};
   Log.Entries.clear();
-  Controller.OnDeviceChange(TDeviceController::kDevNodesChanged);
+  Controller.OnDeviceChange(kDevNodesChanged);
   ASSERT_TRUE(WaitForScans(2));
   EXPECT_EQ(ListedSerials(), std::vector<std::int32_t>{3});
   ASSERT_EQ(Removed.count(), 1);
   EXPECT_EQ(Removed[0][0].value<TId>(), gone);
+  EXPECT_EQ(Removed[0][1].toInt(), 1);
   EXPECT_EQ(Controller.Device(gone), nullptr);
   EXPECT_EQ(Log.Entries, (std::vector<TRecordingLog::TEntry>{{llInfo, 1, "Прибор отключен"}}));
 }
@@ -102,14 +112,23 @@ TEST_F(DeviceController, AutomaticWriteStartsOnListingAndItsEndIsShown) {
   Controller.Start();
   ASSERT_TRUE(WaitUntil([&] { return ended.count() == 1; }, 10000));
   EXPECT_EQ(Image.Loads, 1);
-  EXPECT_EQ(ended[0][1].value<TWriteOutcome>().ResultCode, wrLoadFailed);
+  const auto outcome = ended[0][1].value<TWriteOutcome>();
+  EXPECT_EQ(outcome.SerialNumber, 1);
+  EXPECT_EQ(outcome.ResultCode, wrLoadFailed);
+  EXPECT_EQ(outcome.StatusText, "Ошибка 1 при обновлении прошивки");
+  EXPECT_EQ(outcome.StatusLevel, llError);
   std::vector<bool> allowedSteps;
   for (const auto& args : allowed) allowedSteps.push_back(args[1].toBool());
   EXPECT_EQ(allowedSteps, (std::vector<bool>{true, false, true}));
-  ASSERT_EQ(status.count(), 2);
+  ASSERT_EQ(status.count(), 1);
   EXPECT_EQ(status[0][1].toString(), "Обновление прошивки прибора...");
-  EXPECT_EQ(status[1][1].toString(), "Ошибка 1 при обновлении прошивки");
-  EXPECT_EQ(status[1][2].value<TLogLevel>(), llError);
+  // The image is loaded on the main thread once the write is announced, before the
+  // write's own lines.
+  const std::vector<std::string> texts = Log.Texts();
+  const auto announced = std::find(texts.begin(), texts.end(), "Начинаем прошивку прибора");
+  ASSERT_NE(announced, texts.end());
+  ASSERT_NE(announced + 1, texts.end());
+  EXPECT_EQ(*(announced + 1), "no image");
   EXPECT_EQ(Controller.WritesRunning(), 0);
 }
 
@@ -126,7 +145,7 @@ TEST_F(DeviceController, ShutdownForgetsEveryDeviceAndScansNoMore) {
   Controller.Shutdown();
   EXPECT_TRUE(Controller.Devices().empty());
   Devices.Events.clear();
-  Controller.OnDeviceChange(TDeviceController::kDevNodesChanged);
+  Controller.OnDeviceChange(kDevNodesChanged);
   QTest::qWait(3 * TDeviceController::kScanIntervalMs);
   EXPECT_TRUE(Devices.Events.empty());
 }

@@ -28,6 +28,13 @@ struct TImageLoadResult {
   std::string BlockSizeError;
 };
 
+// A loaded image, or a load that failed (then without blocks): what a write is handed.
+struct TFirmwareImage {
+  bool Loaded = false;
+  TFirmwareBlockList Blocks;
+  TFirmwareVersion Version;
+};
+
 // Main thread only (the log and the source are the window's). Empties blocks, loads the
 // image from the chosen source into blocks and version, and logs the outcome: the source,
 // version text and build-date text on success, "Ошибка загрузки прошивки" on failure.

@@ -19,9 +19,13 @@ constexpr std::uint16_t kLoaderWithSecondVariant = 104;
 
 }  // namespace
 
-TWriteBody::TWriteBody(const TDevEntry& device, TByteChannel& channel, TWriteHost& host,
-                       TLogSink& log)
-    : Device(device), Channel(channel), Host(host), Sink(log) {}
+TWriteBody::TWriteBody(const TDevEntry& device, TByteChannel& channel, TFirmwareImage image,
+                       TWriteHost& host, TLogSink& log)
+    : Device(device), Channel(channel), Host(host), Sink(log), Image(std::move(image)) {}
+
+TWriteOutcome TWriteBody::Outcome() const {
+  return WriteOutcome(Device.SerialNumber, ResultCode, LastReplyCode, Elapsed);
+}
 
 std::int32_t TWriteBody::Now() const {
   return static_cast<std::int32_t>(TickCount() - StartTick);
@@ -36,11 +40,11 @@ void TWriteBody::Execute() {
   ResultCode = wrSuccess;
   LastReplyCode = 0;
   SectorProtected = false;
-  if (!Host.ReloadImage(Blocks, ImageVersion)) {
+  if (!Image.Loaded) {
     ResultCode = wrLoadFailed;
   } else {
     Prepare();
-    if (!IsCompatible(ImageVersion, Device)) ResultCode = wrIncompatible;
+    if (!IsCompatible(Image.Version, Device)) ResultCode = wrIncompatible;
   }
   if (ResultCode == wrSuccess) {
     Log(llInfo, FormatText("Прошивается сектора с %d по %d", FirstSector, LastSector));
@@ -77,7 +81,7 @@ void TWriteBody::Execute() {
       Channel.Close();
     }
   }
-  FreeBlocks(Blocks);
+  FreeBlocks(Image.Blocks);
   FlashImage.clear();
   FlashImage.shrink_to_fit();
   Elapsed = Now();
@@ -94,7 +98,7 @@ void TWriteBody::Prepare() {
   }
   const bool secondVariant =
       IsListedProcessor(Device.ProcessorId) ||
-      (ImageVersion.FamilyCode == "VLQN" &&
+      (Image.Version.FamilyCode == "VLQN" &&
        Device.LoaderVersion.VersionNumber >= kLoaderWithSecondVariant);
   EraseCode = secondVariant ? frame::cmdEraseV2 : frame::cmdEraseV1;
   WriteCode = secondVariant ? frame::cmdWriteV2 : frame::cmdWriteV1;
@@ -102,7 +106,7 @@ void TWriteBody::Prepare() {
   const std::uint32_t flashSize = Layout.FlashSize();
   FlashImage.assign(flashSize, 0xFF);
   const std::uint32_t firstOffset = Layout.Sectors[static_cast<std::size_t>(FirstSector)].Offset;
-  for (const auto& block : Blocks) {
+  for (const auto& block : Image.Blocks) {
     const std::uint64_t place =
         block->Address < 0 ? firstOffset : static_cast<std::uint64_t>(block->Address);
     const auto size = static_cast<std::uint64_t>(static_cast<std::uint32_t>(block->Size));

@@ -4,35 +4,16 @@
 #include <vector>
 
 #include "model/deventry.h"
-#include "firmware/firmwareblock.h"
+#include "firmware/imageload.h"
+#include "firmware/writeresult.h"
 #include "protocol/bytechannel.h"
 #include "protocol/logsink.h"
 #include "protocol/sectorlayout.h"
 
-// Result codes of a write; the end handling turns them into texts.
-enum TWriteResult : std::int32_t {
-  wrSuccess = 0,
-  wrLoadFailed = 1,
-  wrNoSectorRange = 2,
-  wrBlockOutsideFlash = 3,
-  wrNothingToWrite = 4,
-  wrEraseFailed = 5,
-  wrWriteFailed = 6,
-  wrOpenFailed = 7,
-  wrIncompatible = 9,
-  wrStopped = 10,  // the device vanished and the write was stopped between sectors
-  // A sector answered "protected" and kept its old contents: the flash may not hold the
-  // image, so the write must not be reported as done. The device, which accepted every
-  // exchange, still gets the closing frame of a completed run.
-  wrSectorProtected = 11,
-};
-
-// What the write needs from the rest of the program; on a write thread each call is a
-// synchronous hand-over to the main thread.
+// What the write needs from the rest of the program while it runs; on a write thread each
+// call is a synchronous hand-over to the main thread.
 class TWriteHost {
 public:
-  // Loads the image afresh from the source the window has selected.
-  virtual bool ReloadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) = 0;
   virtual void SetProgress(int position) = 0;  // 0..100
   virtual bool StopRequested() = 0;
 
@@ -40,17 +21,20 @@ protected:
   ~TWriteHost() = default;
 };
 
-// Writes the firmware image into one device in boot-loader mode: lays the image into a
+// Writes the firmware image into one device in boot-loader mode: lays the image (loaded
+// when the write was started, or its failed load) into a
 // flash image by the device's sector layout, checks compatibility, then erases and writes
 // every non-empty sector of the range over the channel, and closes the run with frame 11
 // or 12. Every step goes to the log with the device's serial number.
 class TWriteBody {
 public:
-  TWriteBody(const TDevEntry& device, TByteChannel& channel, TWriteHost& host, TLogSink& log);
+  TWriteBody(const TDevEntry& device, TByteChannel& channel, TFirmwareImage image,
+             TWriteHost& host, TLogSink& log);
 
   void Execute();
 
-  // The outcome, read by the end handling.
+  // The outcome, valid once Execute has returned.
+  TWriteOutcome Outcome() const;
   std::int32_t ResultCode = wrSuccess;
   std::uint32_t LastReplyCode = 0;  // code of the latest accepted sector reply
   std::int32_t Elapsed = 0;
@@ -78,8 +62,7 @@ private:
   TWriteHost& Host;
   TLogSink& Sink;
 
-  TFirmwareBlockList Blocks;
-  TFirmwareVersion ImageVersion;
+  TFirmwareImage Image;
   TSectorLayout Layout;
   std::vector<std::uint8_t> FlashImage;
   std::uint32_t StartTick = 0;

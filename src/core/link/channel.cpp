@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-#include "model/deventry.h"
-#include "link/ftdichannel.h"
 #include "link/linktime_p.h"
-#include "link/qnchannel.h"
 
 namespace {
 
@@ -24,9 +21,4 @@ bool TDeviceChannel::Write(const std::uint8_t* data, std::uint32_t length) {
     if (done < length) LinkTime().Sleep(kPieceGapMs);
   }
   return true;
-}
-
-std::unique_ptr<TDeviceChannel> MakeDeviceChannel(const TDevEntry& device) {
-  if (device.AdapterKind == 0) return std::make_unique<TFtdiChannel>(device.SerialNumber);
-  return std::make_unique<TQnChannel>(device.SerialNumber, device.DeviceCode);
 }

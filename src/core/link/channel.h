@@ -5,11 +5,8 @@
 // different devices may be used from different threads. Every operation fails at once,
 // without a library call, when the library of the channel's adapter kind is not loaded.
 #include <cstdint>
-#include <memory>
 
 #include "protocol/bytechannel.h"
-
-class TDevEntry;
 
 class TDeviceChannel : public TByteChannel {
 public:
@@ -43,7 +40,3 @@ public:
   // True while the library's handle is held: between a successful Open and Close.
   virtual bool IsOpen() const = 0;
 };
-
-// A closed channel of the record's adapter kind (AdapterKind 0: FTDI, anything else: QN),
-// with the record's serial number and device code copied into it.
-std::unique_ptr<TDeviceChannel> MakeDeviceChannel(const TDevEntry& device);

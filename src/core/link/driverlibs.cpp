@@ -93,3 +93,10 @@ void* LoadQnDriver() {
 
 bool FtdiDriverLoaded() { return FtdiDriver().Library != nullptr; }
 bool QnDriverLoaded() { return QnDriver().Library != nullptr; }
+
+TLoadedDrivers LoadDriverLibraries() {
+  TLoadedDrivers loaded;
+  loaded.Ftdi = LoadFtdiDriver() != nullptr;
+  loaded.Qn = LoadQnDriver() != nullptr;
+  return loaded;
+}

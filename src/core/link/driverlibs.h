@@ -15,3 +15,10 @@ void* LoadQnDriver();
 
 bool FtdiDriverLoaded();
 bool QnDriverLoaded();
+
+// Which of the two libraries loaded; both are tried, the FTDI one first.
+struct TLoadedDrivers {
+  bool Ftdi = false;
+  bool Qn = false;
+};
+TLoadedDrivers LoadDriverLibraries();

@@ -58,7 +58,7 @@ TEnumResult EnumFtdiDevices(TDevEntryList& list, TLogSink& log) {
   for (const FT_DEVICE_LIST_INFO_NODE& node : nodes) {
     if (FieldText(node.Description, sizeof node.Description) != kProductDescription) continue;
     list.push_back(std::make_unique<TDevEntry>(
-        FieldText(node.SerialNumber, sizeof node.SerialNumber), kFtdiDeviceCode, 0));
+        FieldText(node.SerialNumber, sizeof node.SerialNumber), kFtdiDeviceCode, TAdapterKind::Ftdi));
   }
   return erListed;
 }
@@ -81,7 +81,7 @@ TEnumResult EnumQnDevices(TDevEntryList& list, TLogSink& log) {
                                                  record[qnrecord::kDeviceCodeOffset + 1] << 8);
     const auto* serial = reinterpret_cast<const char*>(record + qnrecord::kSerialOffset);
     list.push_back(
-        std::make_unique<TDevEntry>(FieldText(serial, qnrecord::kSerialSize), code, 1));
+        std::make_unique<TDevEntry>(FieldText(serial, qnrecord::kSerialSize), code, TAdapterKind::Qn));
   }
   return erListed;
 }

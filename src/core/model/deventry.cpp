@@ -28,7 +28,7 @@ std::atomic<int> LiveRecords{0};
 int TDevEntry::LiveCountForTests() { return LiveRecords.load(); }
 
 TDevEntry::TDevEntry(std::string_view serialText, std::uint16_t deviceCode,
-                     std::int32_t adapterKind)
+                     TAdapterKind adapterKind)
     : SerialNumber(SerialNumberFromText(serialText)),
       DeviceCode(deviceCode),
       AdapterKind(adapterKind) {
@@ -36,3 +36,12 @@ TDevEntry::TDevEntry(std::string_view serialText, std::uint16_t deviceCode,
 }
 
 TDevEntry::~TDevEntry() { --LiveRecords; }
+
+TDeviceIdentity TDevEntry::Identity() const {
+  return {SerialNumber, AdapterKind,     BootMode,       !BootMode && BootStarted,
+          FirmwareVersion, LoaderVersion, ProcessorId};
+}
+
+const char* AdapterKindName(TAdapterKind kind) {
+  return kind == TAdapterKind::Ftdi ? "FTDI" : "QN";
+}

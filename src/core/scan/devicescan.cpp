@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "protocol/identityquery.h"
+#include "scan/identityquery.h"
 #include "protocol/ticks.h"
 
 namespace {
@@ -36,7 +36,7 @@ void Match(const std::vector<TListedDevice>& listed, TScanResult& result) {
       fresh.erase(same);
       continue;
     }
-    const TEnumResult listing = device.AdapterKind == 0 ? result.FtdiListing : result.QnListing;
+    const TEnumResult listing = device.AdapterKind == TAdapterKind::Ftdi ? result.FtdiListing : result.QnListing;
     if (listing == erListed) result.Gone.push_back(device.Id);
   }
 }
@@ -58,7 +58,10 @@ TScanResult ScanDevices(const std::vector<TListedDevice>& listed, const TScanToo
     for (const auto& device : result.NewDevices) {
       if (tools.StopRequested != nullptr && tools.StopRequested->load()) return;
       const std::unique_ptr<TByteChannel> channel = tools.Channels.MakeChannel(*device);
-      IdentifyDevice(*device, *channel, tools.Log, result.ErrorCode);
+      const TScanError outcome =
+          IdentifyDevice(*device, *channel, tools.Log, result.ErrorCode != seNone);
+      // The last failure is the scan's; a later success does not undo an earlier one.
+      if (outcome != seNone) result.ErrorCode = outcome;
     }
   });
   result.Elapsed = static_cast<std::int32_t>(TickCount() - start);

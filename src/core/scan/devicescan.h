@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "model/deventry.h"
+#include "link/channelfactory.h"
 #include "link/enumeration.h"
+#include "scan/identityquery.h"
 #include "protocol/bytechannel.h"
 #include "protocol/logsink.h"
 
@@ -15,7 +17,7 @@
 struct TListedDevice {
   std::uint64_t Id = 0;
   std::int32_t SerialNumber = 0;
-  std::int32_t AdapterKind = 0;
+  TAdapterKind AdapterKind = TAdapterKind::Ftdi;
 };
 
 // Lists the attached devices of each adapter kind (the driver libraries; fakes in tests).
@@ -26,20 +28,13 @@ public:
   virtual TEnumResult ListQn(TDevEntryList& list, TLogSink& log) = 0;
 };
 
-// Makes the byte channel to one device (the driver libraries; scripted devices in tests).
-class TChannelFactory {
-public:
-  virtual ~TChannelFactory() = default;
-  virtual std::unique_ptr<TByteChannel> MakeChannel(const TDevEntry& device) = 0;
-};
-
 // What one scan found, handed back whole.
 struct TScanResult {
   TEnumResult FtdiListing = erNotLoaded;
   TEnumResult QnListing = erNotLoaded;
   std::vector<std::uint64_t> Gone;  // ids of listed devices that a complete listing lacks
   TDevEntryList NewDevices;         // not listed yet, identified, in the order listed
-  std::int32_t ErrorCode = 0;       // TScanError
+  std::int32_t ErrorCode = 0;       // TScanError: the last device that failed
   std::int32_t LastReplyCode = 0;   // no stage of a scan sets it; kept for the error line
   std::int32_t Elapsed = 0;
 };

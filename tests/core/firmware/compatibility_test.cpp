@@ -38,7 +38,7 @@ TEST(Compatibility, Rules) {
       {"VLQN", 104, "vlqn", 900, false},
   };
   for (const auto& c : cases) {
-    TDevEntry device("123", 0, 0);
+    TDevEntry device("123", 0, TAdapterKind::Ftdi);
     device.FirmwareVersion.FamilyCode = c.deviceFamily;
     device.LoaderVersion.VersionNumber = static_cast<std::uint16_t>(c.loaderNumber);
     TFirmwareVersion image;

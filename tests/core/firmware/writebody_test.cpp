@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/channel.h"
+#include "link/channelfactory.h"
 #include "link/driverlibs.h"
 #include "packer.h"
 #include "protocol/frame.h"
@@ -64,14 +64,15 @@ TLines Join(std::initializer_list<TLines> parts) {
 
 class TTestHost : public TWriteHost {
 public:
-  bool ReloadImage(TFirmwareBlockList& blocks, TFirmwareVersion& version) override {
-    ++Reloads;
-    if (!LoadSucceeds) return false;
-    version.Parse(ImageVersion);
-    blocks.push_back(std::make_unique<TFirmwareBlock>(Payload.data(),
-                                                      static_cast<std::int32_t>(Payload.size()),
-                                                      BlockAddress));
-    return true;
+  // The image the write is handed, or the failed load.
+  TFirmwareImage Image() const {
+    TFirmwareImage image;
+    if (!LoadSucceeds) return image;
+    image.Loaded = true;
+    image.Version.Parse(ImageVersion);
+    image.Blocks.push_back(std::make_unique<TFirmwareBlock>(
+        Payload.data(), static_cast<std::int32_t>(Payload.size()), BlockAddress));
+    return image;
   }
   void SetProgress(int position) override { Progress.push_back(position); }
   bool StopRequested() override { return StopWhen && StopWhen(); }
@@ -82,7 +83,6 @@ public:
   std::int32_t BlockAddress = -1;
   std::function<bool()> StopWhen;
   std::vector<int> Progress;
-  int Reloads = 0;
 };
 
 class WriteBody : public TSimBusTest {
@@ -112,7 +112,7 @@ protected:
 
   TWriteBody Run() {
     const std::unique_ptr<TDeviceChannel> channel = MakeDeviceChannel(*Device);
-    TWriteBody body(*Device, *channel, Host, Log);
+    TWriteBody body(*Device, *channel, Host.Image(), Host, Log);
     body.Execute();
     return body;
   }
@@ -261,7 +261,7 @@ TEST_F(WriteBody, FailuresBeforeTheChannelSendNothing) {
     Plug();
     TRecordingLog log;
     const std::unique_ptr<TDeviceChannel> channel = MakeDeviceChannel(*Device);
-    TWriteBody body(*Device, *channel, Host, log);
+    TWriteBody body(*Device, *channel, Host.Image(), Host, log);
     body.Execute();
     EXPECT_EQ(body.ResultCode, c.result) << c.name;
     EXPECT_EQ(AllFrames(), 0u) << c.name;
@@ -425,12 +425,12 @@ protected:
     return frame::ReadHeader(frame.data(), frame.size()).Code == code;
   }
   TWriteBody Run(TScriptedChannel& channel, TRecordingLog& log) {
-    TWriteBody body(Device, channel, Host, log);
+    TWriteBody body(Device, channel, Host.Image(), Host, log);
     body.Execute();
     return body;
   }
 
-  TDevEntry Device{"4321", 0xFFFF, 0};
+  TDevEntry Device{"4321", 0xFFFF, TAdapterKind::Ftdi};
   TTestHost Host;
 };
 

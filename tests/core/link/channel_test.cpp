@@ -1,4 +1,4 @@
-#include "link/channel.h"
+#include "link/channelfactory.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +15,15 @@ namespace {
 
 // Channels made as the program makes them: from a record, which is gone by the time the
 // channel is used.
-std::unique_ptr<TDeviceChannel> ChannelOf(int kind, const char* serial = "1",
+std::unique_ptr<TDeviceChannel> ChannelOf(TAdapterKind kind, const char* serial = "1",
                                           std::uint16_t code = 1) {
   return MakeDeviceChannel(TDevEntry(serial, code, kind));
 }
 std::unique_ptr<TDeviceChannel> FtdiChannel(const char* serial = "1234") {
-  return ChannelOf(0, serial, 0xFFFF);
+  return ChannelOf(TAdapterKind::Ftdi, serial, 0xFFFF);
 }
 std::unique_ptr<TDeviceChannel> QnChannel(const char* serial = "1234") {
-  return ChannelOf(1, serial, 0x0102);
+  return ChannelOf(TAdapterKind::Qn, serial, 0x0102);
 }
 
 }  // namespace
@@ -61,7 +61,7 @@ TEST(ChannelOpen, FailedOpenLeavesNoHandleAndSetsNoTimeouts) {
   };
   // A refusal that still wrote a handle must not leave it behind for a later close.
   for (const TCase& c : {TCase{2, 0x77}, TCase{0, 0}, TCase{3, 0}}) {
-    for (int kind : {0, 1}) {
+    for (TAdapterKind kind : {TAdapterKind::Ftdi, TAdapterKind::Qn}) {
       TFakeScope fake;
       fake.Libs.OpenStatus = c.Status;
       fake.Libs.OpenHandle = c.Handle;
@@ -108,18 +108,18 @@ TEST(ChannelClose, QnPassesTheAddressOfTheHandle) {
 
 TEST(ChannelClose, DestroyedWhileOpenClosesOnce) {
   struct TCase {
-    int Kind;
+    TAdapterKind Kind;
     TEvents Expected;
   };
-  for (const TCase& c : {TCase{0, {"FT_ResetDevice", "FT_Close"}},
-                         TCase{1, {"QN_CloseDevice 81"}}}) {
+  for (const TCase& c : {TCase{TAdapterKind::Ftdi, {"FT_ResetDevice", "FT_Close"}},
+                         TCase{TAdapterKind::Qn, {"QN_CloseDevice 81"}}}) {
     TFakeScope fake;
     // Owned as the protocol code sees it, so the close must come through the base.
     std::unique_ptr<TByteChannel> channel = ChannelOf(c.Kind);
     ASSERT_TRUE(channel->Open());
     fake.Libs.Events.clear();
     channel.reset();
-    EXPECT_EQ(fake.Libs.Events, c.Expected) << "kind " << c.Kind;
+    EXPECT_EQ(fake.Libs.Events, c.Expected) << "kind " << AdapterKindName(c.Kind);
   }
 }
 
@@ -137,7 +137,7 @@ TEST(ChannelWrite, SplitsIntoPiecesOf64WithOneMillisecondBetween) {
              "sleep 1", "write 64", "sleep 1", "write 64", "sleep 1", "write 64", "sleep 1",
              "write 64", "sleep 1", "write 14"}},
   };
-  for (int kind : {0, 1}) {
+  for (TAdapterKind kind : {TAdapterKind::Ftdi, TAdapterKind::Qn}) {
     for (const TCase& c : cases) {
       TFakeScope fake;
       const auto channel = ChannelOf(kind);
@@ -145,7 +145,7 @@ TEST(ChannelWrite, SplitsIntoPiecesOf64WithOneMillisecondBetween) {
       fake.Libs.Events.clear();
       const std::vector<std::uint8_t> data(c.Length, 0xA5);
       EXPECT_TRUE(channel->Write(data.data(), c.Length)) << c.Length;
-      EXPECT_EQ(fake.Libs.Events, c.Expected) << "kind " << kind << ", length " << c.Length;
+      EXPECT_EQ(fake.Libs.Events, c.Expected) << "kind " << AdapterKindName(kind) << ", length " << c.Length;
     }
   }
 }
@@ -255,7 +255,7 @@ TEST(QnRead, OneLibraryReadWhateverTheTimeOut) {
 }
 
 TEST(DriverNotLoaded, EveryChannelOperationFailsWithoutCallingTheLibrary) {
-  for (int kind : {0, 1}) {
+  for (TAdapterKind kind : {TAdapterKind::Ftdi, TAdapterKind::Qn}) {
     for (bool open : {false, true}) {
       TFakeScope fake;
       auto channel = ChannelOf(kind);
@@ -274,7 +274,7 @@ TEST(DriverNotLoaded, EveryChannelOperationFailsWithoutCallingTheLibrary) {
       EXPECT_EQ(channel->Read(buffer, 16, 100), 0u);
       channel->Close();
       channel.reset();
-      EXPECT_EQ(fake.Libs.Events, TEvents{}) << "kind " << kind << ", open " << open;
+      EXPECT_EQ(fake.Libs.Events, TEvents{}) << "kind " << AdapterKindName(kind) << ", open " << open;
     }
   }
 }
@@ -287,7 +287,7 @@ TEST(DriverNotLoaded, OnlyTheMissingKindFails) {
 
 TEST(MakeDeviceChannel, TalksToTheLibraryOfTheRecordsKindOnly) {
   struct TCase {
-    int Kind;
+    TAdapterKind Kind;
     TEvents Expected;
   };
   const TEvents ftdi = {"FT_OpenEx 42 1", "FT_SetTimeouts 81 1000 200", "write 64", "sleep 1",
@@ -295,8 +295,7 @@ TEST(MakeDeviceChannel, TalksToTheLibraryOfTheRecordsKindOnly) {
                         "FT_Close"};
   const TEvents qn = {"QN_OpenDevice 258 42", "QN_SetTimeouts 81 500 200", "write 64", "sleep 1",
                       "write 6", "QN_Read 4 count 0", "QN_CloseDevice 81"};
-  // Any kind other than 0 is a QN adapter.
-  for (const TCase& c : {TCase{0, ftdi}, TCase{1, qn}, TCase{2, qn}, TCase{-1, qn}}) {
+  for (const TCase& c : {TCase{TAdapterKind::Ftdi, ftdi}, TCase{TAdapterKind::Qn, qn}}) {
     TFakeScope fake;
     fake.Libs.Incoming = {{0, {9, 8}}};
     fake.Libs.QnReply = {9, 8};
@@ -307,6 +306,6 @@ TEST(MakeDeviceChannel, TalksToTheLibraryOfTheRecordsKindOnly) {
     std::uint8_t buffer[4] = {};
     EXPECT_EQ(channel->Read(buffer, 4, 100), 2u);
     channel->Close();
-    EXPECT_EQ(fake.Libs.Events, c.Expected) << "kind " << c.Kind;
+    EXPECT_EQ(fake.Libs.Events, c.Expected) << "kind " << AdapterKindName(c.Kind);
   }
 }

@@ -23,12 +23,14 @@ public:
   std::vector<TLogEntry> Entries;
 };
 
+constexpr TAdapterKind kFtdi = TAdapterKind::Ftdi;
+constexpr TAdapterKind kQn = TAdapterKind::Qn;
 const TLogEntry kDriverError{llError, 0, "Ошибка в драйвере"};
 
 struct TListed {
   std::int32_t Serial;
   std::uint16_t DeviceCode;
-  std::int32_t AdapterKind;
+  TAdapterKind AdapterKind;
   bool operator==(const TListed&) const = default;
 };
 
@@ -58,7 +60,7 @@ TEST(EnumFtdiDevices, KeepsOnlyTheExactDescriptionInLibraryOrder) {
   TDevEntryList list;
   TRecordingLog log;
   EXPECT_EQ(EnumFtdiDevices(list, log), erListed);
-  EXPECT_EQ(Listed(list), (std::vector<TListed>{{11, 0xFFFF, 0}, {-1, 0xFFFF, 0}, {16, 0xFFFF, 0}}));
+  EXPECT_EQ(Listed(list), (std::vector<TListed>{{11, 0xFFFF, kFtdi}, {-1, 0xFFFF, kFtdi}, {16, 0xFFFF, kFtdi}}));
   EXPECT_TRUE(log.Entries.empty());
   EXPECT_EQ(fake.Libs.Events, (std::vector<std::string>{"FT_CreateDeviceInfoList",
                                                         "FT_GetDeviceInfoList 7"}));
@@ -94,7 +96,7 @@ TEST(EnumFtdiDevices, RetriesWhileADescriptionIsEmpty) {
   TDevEntryList list;
   TRecordingLog log;
   EXPECT_EQ(EnumFtdiDevices(list, log), erListed);
-  EXPECT_EQ(Listed(list), (std::vector<TListed>{{11, 0xFFFF, 0}, {12, 0xFFFF, 0}}));
+  EXPECT_EQ(Listed(list), (std::vector<TListed>{{11, 0xFFFF, kFtdi}, {12, 0xFFFF, kFtdi}}));
   EXPECT_EQ(CountOf(fake.Libs.Events, "FT_CreateDeviceInfoList"), 4);
   EXPECT_EQ(CountOf(fake.Libs.Events, "sleep 100"), 3);
 }
@@ -123,7 +125,7 @@ TEST(EnumFtdiDevices, FieldsWithoutTerminatorAndOverlongCountsStayInBounds) {
   TDevEntryList list;
   TRecordingLog log;
   EXPECT_EQ(EnumFtdiDevices(list, log), erListed);
-  EXPECT_EQ(Listed(list), (std::vector<TListed>{{42, 0xFFFF, 0}, {7, 0xFFFF, 0}}));
+  EXPECT_EQ(Listed(list), (std::vector<TListed>{{42, 0xFFFF, kFtdi}, {7, 0xFFFF, kFtdi}}));
 }
 
 TEST(EnumQnDevices, TwoCallsWithTheCountInAndOut) {
@@ -133,7 +135,7 @@ TEST(EnumQnDevices, TwoCallsWithTheCountInAndOut) {
   TDevEntryList list;
   TRecordingLog log;
   EXPECT_EQ(EnumQnDevices(list, log), erListed);
-  EXPECT_EQ(Listed(list), (std::vector<TListed>{{501, 0x0102, 1}, {-1, 0xBEEF, 1}}));
+  EXPECT_EQ(Listed(list), (std::vector<TListed>{{501, 0x0102, kQn}, {-1, 0xBEEF, kQn}}));
   EXPECT_EQ(fake.Libs.Events, (std::vector<std::string>{"QN_GetListDevices 65535 null 5",
                                                         "QN_GetListDevices 65535 buffer 2"}));
 }
@@ -154,7 +156,7 @@ TEST(EnumQnDevices, YieldsOnlyTheRecordsFilled) {
   TDevEntryList list;
   TRecordingLog log;
   EXPECT_EQ(EnumQnDevices(list, log), erListed);
-  EXPECT_EQ(Listed(list), (std::vector<TListed>{{10, 1, 1}}));
+  EXPECT_EQ(Listed(list), (std::vector<TListed>{{10, 1, kQn}}));
 }
 
 TEST(EnumQnDevices, ABrokenLibraryCannotMakeItReadPastTheBlock) {
@@ -167,7 +169,7 @@ TEST(EnumQnDevices, ABrokenLibraryCannotMakeItReadPastTheBlock) {
   TDevEntryList list;
   TRecordingLog log;
   EXPECT_EQ(EnumQnDevices(list, log), erListed);
-  EXPECT_EQ(Listed(list), (std::vector<TListed>{{42, 1, 1}}));
+  EXPECT_EQ(Listed(list), (std::vector<TListed>{{42, 1, kQn}}));
 }
 
 TEST(EnumQnDevices, AnAbsurdCountIsCapped) {
@@ -203,7 +205,7 @@ TEST(Enumeration, FtdiDevicesComeFirstAndAMissingLibraryListsNothing) {
   TRecordingLog log;
   EXPECT_EQ(EnumFtdiDevices(list, log), erListed);
   EXPECT_EQ(EnumQnDevices(list, log), erListed);
-  EXPECT_EQ(Listed(list), (std::vector<TListed>{{1, 0xFFFF, 0}, {2, 0xFFFF, 0}, {3, 5, 1}}));
+  EXPECT_EQ(Listed(list), (std::vector<TListed>{{1, 0xFFFF, kFtdi}, {2, 0xFFFF, kFtdi}, {3, 5, kQn}}));
 
   TFakeScope unloaded(false, false);
   TDevEntryList none;

@@ -17,17 +17,17 @@ TEST(SerialNumberFromText, DecimalWithOptionalSignElseMinusOne) {
 }
 
 TEST(DevEntry, ConstructionSetsKeyAndLeavesIdentityEmpty) {
-  TDevEntry ftdi("123", 0xFFFF, 0);
+  TDevEntry ftdi("123", 0xFFFF, TAdapterKind::Ftdi);
   EXPECT_EQ(ftdi.SerialNumber, 123);
   EXPECT_EQ(ftdi.DeviceCode, 0xFFFF);
-  EXPECT_EQ(ftdi.AdapterKind, 0);
+  EXPECT_EQ(ftdi.AdapterKind, TAdapterKind::Ftdi);
   EXPECT_EQ(ftdi.ProcessorId, 0u);
   EXPECT_FALSE(ftdi.BootMode || ftdi.BootStarted);
   EXPECT_EQ(ftdi.FirmwareVersion.VersionText(), "?????");
 
-  TDevEntry qn("x1", 0x1234, 1);
+  TDevEntry qn("x1", 0x1234, TAdapterKind::Qn);
   EXPECT_EQ(qn.SerialNumber, -1);
   EXPECT_EQ(qn.DeviceCode, 0x1234);
-  EXPECT_EQ(qn.AdapterKind, 1);
+  EXPECT_EQ(qn.AdapterKind, TAdapterKind::Qn);
 }
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakedevices.h"
-#include "protocol/identityquery.h"
+#include "scan/identityquery.h"
 #include "support/recordinglog.h"
 
 namespace {
@@ -33,7 +33,7 @@ struct DeviceScan : ::testing::Test {
 };
 
 // Listed: FTDI 1 and 2, QN 3. Attached now: FTDI 1 and 4, QN 5 (2 and 3 unplugged).
-const std::vector<TListedDevice> kListed = {{11, 1, 0}, {12, 2, 0}, {13, 3, 1}};
+const std::vector<TListedDevice> kListed = {{11, 1, TAdapterKind::Ftdi}, {12, 2, TAdapterKind::Ftdi}, {13, 3, TAdapterKind::Qn}};
 
 }  // namespace
 
@@ -87,13 +87,13 @@ TEST_F(DeviceScan, GoneDevicesAreReportedBeforeTheNewOnesAreIdentified) {
 TEST_F(DeviceScan, EachListedRecordTakesOneListingOfItsSerialNumber) {
   Devices.Ftdi = {"7", "7"};
   Devices.Qn = {"8"};
-  const TScanResult twoOfThree = Scan({{1, 7, 0}, {2, 8, 0}});
+  const TScanResult twoOfThree = Scan({{1, 7, TAdapterKind::Ftdi}, {2, 8, TAdapterKind::Ftdi}});
   EXPECT_EQ(Serials(twoOfThree), (std::vector<std::int32_t>{7}));
   EXPECT_TRUE(twoOfThree.Gone.empty());
 
   Devices.Ftdi = {"7"};
   Devices.Qn = {};
-  const TScanResult oneOfTwo = Scan({{1, 7, 0}, {2, 7, 0}});
+  const TScanResult oneOfTwo = Scan({{1, 7, TAdapterKind::Ftdi}, {2, 7, TAdapterKind::Ftdi}});
   EXPECT_TRUE(oneOfTwo.NewDevices.empty());
   EXPECT_EQ(oneOfTwo.Gone, TIds{2});
 }

@@ -16,12 +16,12 @@ public:
   TEnumResult ListFtdi(TDevEntryList& list, TLogSink&) override {
     Events.push_back("list ftdi");
     if (ThrowOnList) throw std::runtime_error("listing broke");
-    for (const std::string& serial : Ftdi) list.push_back(std::make_unique<TDevEntry>(serial, 0xFFFF, 0));
+    for (const std::string& serial : Ftdi) list.push_back(std::make_unique<TDevEntry>(serial, 0xFFFF, TAdapterKind::Ftdi));
     return FtdiResult;
   }
   TEnumResult ListQn(TDevEntryList& list, TLogSink&) override {
     Events.push_back("list qn");
-    for (const std::string& serial : Qn) list.push_back(std::make_unique<TDevEntry>(serial, 0x0102, 1));
+    for (const std::string& serial : Qn) list.push_back(std::make_unique<TDevEntry>(serial, 0x0102, TAdapterKind::Qn));
     return QnResult;
   }
   std::unique_ptr<TByteChannel> MakeChannel(const TDevEntry& device) override {

@@ -1,3 +1,0 @@
-#include "app/timerthrottling.h"
-
-bool KeepTimerResolutionWhenHidden() { return false; }

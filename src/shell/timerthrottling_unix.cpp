@@ -1,0 +1,3 @@
+#include "shell/timerthrottling.h"
+
+bool KeepTimerResolutionWhenHidden() { return false; }
