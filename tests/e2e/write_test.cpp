@@ -193,6 +193,10 @@ TEST_F(WriteTest, LockedDeviceAndIncompatibleImageHaveTextsOfTheirOwn) {
   ASSERT_TRUE(WaitForWrites());
   EXPECT_EQ(Status(21), "Прибор заблокирован");
   EXPECT_EQ(StatusColour(21), QColor(255, 0, 0));
+  // The panel holds the whole outcome, not only its text.
+  EXPECT_EQ(Panel(21)->LastOutcome().SerialNumber, 21);
+  EXPECT_EQ(Panel(21)->LastOutcome().ResultCode, wrEraseFailed);
+  EXPECT_EQ(Panel(21)->LastOutcome().LastReplyCode, frame::rcLocked);
   EXPECT_TRUE(Logged(Dev(21) + "Установлена блокировка изменения настроек"));
   EXPECT_EQ(Status(22), "Прошивка и прибор не совместимы");
   EXPECT_TRUE(Logged(Dev(22) + "Прибор не совместим с данной версией прошивки"));
