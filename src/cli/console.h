@@ -14,3 +14,7 @@ bool WriteText(std::FILE* stream, const QByteArray& utf8);
 // file: each closed one of the three is opened on the null device instead. Nothing to do
 // on Windows, where files are not opened by the lowest free number.
 void KeepStandardStreamsOpen();
+
+// Whether the stream is a terminal that takes colour and cursor sequences. On Windows the
+// console is asked to interpret them, which consoles before Windows 10 cannot.
+bool TerminalTakesSequences(std::FILE* stream);

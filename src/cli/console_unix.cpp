@@ -18,3 +18,5 @@ void KeepStandardStreamsOpen() {
     if (opened != descriptor && opened >= 0) close(opened);
   }
 }
+
+bool TerminalTakesSequences(std::FILE* stream) { return isatty(fileno(stream)) != 0; }

@@ -25,3 +25,15 @@ bool WriteText(std::FILE* stream, const QByteArray& utf8) {
 }
 
 void KeepStandardStreamsOpen() {}
+
+// ENABLE_VIRTUAL_TERMINAL_PROCESSING makes the console act on colour and cursor sequences
+// (Console Virtual Terminal Sequences, Microsoft Learn: learn.microsoft.com/windows/
+// console/console-virtual-terminal-sequences); a console that refuses the mode (before
+// Windows 10) gets plain lines.
+bool TerminalTakesSequences(std::FILE* stream) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return false;
+  if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) return true;
+  return SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}

@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <vector>
 
+#include "cli/stationrun.h"
 #include "firmware/imageload.h"
 
 namespace {
@@ -32,20 +33,21 @@ int PrintImageInfo(const std::string& path, TStationOutput& output) {
   FreeBlocks(blocks);
   const QString file = QString::fromStdString(path);
   if (!result.Success) {
-    output.Event(QStringLiteral("info"), {{"file", file}, {"loaded", false},
-                                          {"errors", QJsonArray::fromStringList(log.Errors)}},
-                 log.Errors.join(u'\n'));
-    return 2;
+    output.Event({QStringLiteral("info"),
+                  {{"file", file}, {"loaded", false}, {"errors", QJsonArray::fromStringList(log.Errors)}},
+                  log.Errors.join(u'\n'),
+                  TStationEvent::TTone::Bad});
+    return TStationRun::exImageNotLoaded;
   }
   const QString versionText = QString::fromStdString(version.VersionText());
   const QString date = QString::fromStdString(version.BuildDateText());
   const qint64 size = QFileInfo(file).size();
-  output.Event(QStringLiteral("info"),
+  output.Event({QStringLiteral("info"),
                {{"file", file}, {"loaded", true}, {"version", versionText}, {"date", date},
                 {"size", size}, {"payload", static_cast<qint64>(payload)}},
                QStringLiteral("%1: версия %2, дата %3, %4 байт (%5 байт прошивки)")
                    .arg(file, versionText, date)
                    .arg(size)
-                   .arg(payload));
+                   .arg(payload)});
   return 0;
 }

@@ -48,11 +48,15 @@ int main(int argc, char** argv) {
   }
   const TStationOptions& options = *parse.Options;
   TStationOutput output(options.Json);
+  output.Event(StartEvent({TStation::StationId(options),
+                           QString::fromStdString(options.Operator),
+                           QCoreApplication::arguments().mid(1)}));
   // A program whose file changed after the build writes no device.
   const TIntegrity integrity = CheckExecutableSeal(QCoreApplication::applicationFilePath());
   if (integrity != TIntegrity::Intact) {
-    output.Event(QStringLiteral("error"), {{"text", "the program file is damaged or changed"}},
-                 IntegrityFailureText(integrity));
+    output.Event(ErrorEvent(QStringLiteral("program_damaged"),
+                            QStringLiteral("the program file is damaged or changed"),
+                            IntegrityFailureText(integrity)));
     return TStation::exDamaged;
   }
   if (options.Command == TStationCommand::Info) return PrintImageInfo(options.Image, output);
@@ -61,16 +65,18 @@ int main(int argc, char** argv) {
   TDeviceLock devices(QStringLiteral("vlfwflash"));
   if (!devices.TryAcquire()) {
     const QString holder = devices.Holder();
-    output.Event(QStringLiteral("error"),
-                 {{"text", "the devices are held by " + (holder.isEmpty() ? QStringLiteral("another program") : holder)},
-                  {"holder", holder.isEmpty() ? QJsonValue() : QJsonValue(holder)}},
-                 TDeviceLock::RefusalText(holder));
+    output.Event(ErrorEvent(
+        QStringLiteral("devices_held"),
+        "the devices are held by " + (holder.isEmpty() ? QStringLiteral("another program") : holder),
+        TDeviceLock::RefusalText(holder),
+        {{"holder", holder.isEmpty() ? QJsonValue() : QJsonValue(holder)}}));
     return TStation::exOtherCopy;
   }
   const TLoadedDrivers drivers = LoadDriverLibraries();
   if (!drivers.Ftdi && !drivers.Qn) {
-    output.Event(QStringLiteral("error"), {{"text", "no driver library is installed"}},
-                 QStringLiteral("Драйверы устройств FTDI и QN не установлены."));
+    output.Event(ErrorEvent(QStringLiteral("no_driver"),
+                            QStringLiteral("no driver library is installed"),
+                            QStringLiteral("Драйверы устройств FTDI и QN не установлены.")));
     return TStation::exNoDriver;
   }
 

@@ -1,5 +1,5 @@
 #pragma once
-#include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <map>
@@ -27,6 +27,9 @@ public:
            TDeviceEnumerator* enumerator = nullptr, TChannelFactory* channels = nullptr);
   ~TStation() override;
 
+  // This station's id: --station, or the machine's host name.
+  static QString StationId(const TStationOptions& options);
+
   // Loads the image and opens the report before any device is touched; false (and the
   // exit code set) when either fails.
   bool Prepare();
@@ -48,8 +51,9 @@ signals:
 private:
   // A write the station started, with what its record needs.
   struct TWrite {
-    QDateTime Started;
+    QElapsedTimer Clock;
     TDeviceIdentity Device;
+    QString ImageSha256;  // of the image loaded for this write
   };
 
   TFirmwareImage LoadImage() override;
@@ -57,10 +61,16 @@ private:
   void OnWriteEnded(TDeviceController::TDeviceId id, const TWriteOutcome& outcome);
   void OnScanEnded(int errorCode);
   void OnTimeout();
-  void Record(const TWrite& write, const TWriteOutcome& outcome, double seconds);
+  void StartWrites();
+  void Conclude(TDeviceResult result);
+  void Record(const TDeviceResult& result);
+  void EndIfOver();
   void Finish(int exitCode);
+  TDeviceResult ResultOf(const TDeviceIdentity& device, const TWriteOutcome& outcome,
+                         const QString& result, const QString& imageSha256, double seconds) const;
 
   TStationOptions Options;
+  QString Station;
   TStationRun Run;
   TStationOutput& Output;
   std::unique_ptr<TLogFile> LogFile;
@@ -68,6 +78,8 @@ private:
   std::unique_ptr<TDeviceController> Devices;
   std::unique_ptr<TDeviceWatch> DeviceWatch;
   TFirmwareVersion ImageVersion;
+  QString ImageSha256;      // of the image checked before the run
+  QString LastLoadSha256;   // of the image the latest write was handed
   QTimer Timeout;
   std::map<TDeviceController::TDeviceId, TWrite> Writes;  // running
   bool Ending = false;

@@ -16,6 +16,11 @@ struct TStationOptions {
   bool Json = false;                   // --json
   std::string Report;                  // --report: CSV file appended to
   bool Log = true;                     // --no-log turns the daily log file off
+  std::string Station;                 // --station: this station's id; empty: the host name
+  std::string Operator;                // --operator: who runs the line
+  std::string ImageSha256;             // --image-sha256: the image's hash, lower-case hex
+  bool SkipCurrent = false;            // --skip-current: leave devices with the image's version
+  int MaxFailures = 0;                 // --max-failures: end the run after N failed writes; 0: never
 };
 
 // The options, or the reason they make no sense (said to the user with the usage).

@@ -60,7 +60,7 @@ QString TStationReport::Line(const TRecord& record) {
                      record.Adapter,
                      CsvField(record.FirmwareBefore),
                      CsvField(record.ImageVersion),
-                     QString::number(record.ResultCode),
+                     record.ResultCode ? QString::number(*record.ResultCode) : QString(),
                      CsvField(record.ResultText),
                      QString::number(record.Seconds, 'f', 1)}
       .join(u',');

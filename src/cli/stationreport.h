@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QString>
 #include <chrono>
+#include <optional>
 
 // The station's record of every finished write: one CSV line per write appended to a
 // file the line keeps (date and time, serial number, adapter kind, firmware version
@@ -23,11 +24,16 @@ public:
 
   struct TRecord {
     QDateTime Finished;
+    QString Station;
+    QString Operator;
     std::int32_t Serial = 0;
     QString Adapter;
     QString FirmwareBefore;
     QString ImageVersion;
-    int ResultCode = 0;
+    QString ImageSha256;
+    QString Result;
+    std::optional<int> ResultCode;
+    std::optional<std::uint32_t> LastReply;
     QString ResultText;
     double Seconds = 0;
   };

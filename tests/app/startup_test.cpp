@@ -296,15 +296,15 @@ TEST_F(StationProgramTest, RefusesWhileTheWindowRunsAndWithoutDriverLibraries) {
   EXPECT_TRUE(QString::fromUtf8(output).contains("не установлены")) << output.constData();
 }
 
-TEST_F(StationProgramTest, UsageErrorsAndDamagedImagesGiveCode2) {
+TEST_F(StationProgramTest, UsageErrorsGiveCode2AndDamagedImages8) {
   QFile damaged(Dir.filePath("damaged.eraw"));
   ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
   damaged.write("no container");
   damaged.close();
   QByteArray output;
-  EXPECT_EQ(RunStation({"write", "--image", damaged.fileName()}, output), 2) << output.constData();
+  EXPECT_EQ(RunStation({"write", "--image", damaged.fileName()}, output), 8) << output.constData();
   EXPECT_TRUE(QString::fromUtf8(output).contains("Ошибка загрузки прошивки")) << output.constData();
-  EXPECT_EQ(RunStation({"info", damaged.fileName(), "--json"}, output), 2) << output.constData();
+  EXPECT_EQ(RunStation({"info", damaged.fileName(), "--json"}, output), 8) << output.constData();
   EXPECT_TRUE(output.contains("\"loaded\":false")) << output.constData();
   EXPECT_EQ(RunStation({"flash"}, output), 2) << output.constData();
   EXPECT_TRUE(output.contains("usage:")) << output.constData();

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 #endif
 #include <atomic>
+#include <functional>
 #include <map>
 #include <thread>
 #include <vector>
@@ -297,11 +299,12 @@ TEST(StationReport, AppendsFromTwoWritersAllLand) {
       TStationReport report(path);
       for (int i = 0; i < kLines; ++i) {
         QString error;
-        if (!report.Append({QDateTime::currentDateTime(), writer * 100000 + i, QStringLiteral("qn"),
-                            QStringLiteral("before"), QStringLiteral("image"), 0,
-                            QStringLiteral("text"), 1.0},
-                           error))
-          ++failed;
+        TStationReport::TRecord record;
+        record.Finished = QDateTime::currentDateTime();
+        record.Serial = writer * 100000 + i;
+        record.Adapter = QStringLiteral("qn");
+        record.ResultText = QStringLiteral("text");
+        if (!report.Append(record, error)) ++failed;
       }
     });
   for (std::thread& writer : writers) writer.join();
@@ -336,7 +339,7 @@ TEST_F(Station, NamedDevicesOnlyAreWritten) {
   EXPECT_EQ(Bus.FramesReceived("d0", frame::cmdEraseV2), 0u);
 }
 
-TEST_F(Station, ImageThatDoesNotLoadOrReportThatTakesNoLineEndWithCode2BeforeAnyDevice) {
+TEST_F(Station, ImageThatDoesNotLoadOrReportThatTakesNoLineEndBeforeAnyDevice) {
   Bus.Add(Device("d", saFtdi, "600"));
   QFile damaged(Dir.filePath("damaged.eraw"));
   ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
@@ -344,12 +347,21 @@ TEST_F(Station, ImageThatDoesNotLoadOrReportThatTakesNoLineEndWithCode2BeforeAny
   damaged.close();
   TStationOptions badImage = WriteOptions();
   badImage.Image = damaged.fileName().toStdString();
-  EXPECT_EQ(RunToEnd(badImage), TStation::exUsage);
+  EXPECT_EQ(RunToEnd(badImage), TStation::exImageNotLoaded);
+  ASSERT_EQ(Events("error").size(), 1u);
+  EXPECT_EQ(Events("error").at(0).value("code").toString(), "image_not_loaded");
 
   TStationOptions badReport = WriteOptions();
   badReport.Report = Dir.filePath("no/such/dir/report.csv").toStdString();
-  EXPECT_EQ(RunToEnd(badReport), TStation::exUsage);
-  EXPECT_EQ(Events("error").size(), 1u);
+  EXPECT_EQ(RunToEnd(badReport), TStation::exReportUnwritable);
+  ASSERT_EQ(Events("error").size(), 2u);
+  EXPECT_EQ(Events("error").at(1).value("code").toString(), "report_unwritable");
+
+  TStationOptions otherImage = WriteOptions();
+  otherImage.ImageSha256 = std::string(64, 'a');
+  EXPECT_EQ(RunToEnd(otherImage), TStation::exUsage);
+  ASSERT_EQ(Events("error").size(), 3u);
+  EXPECT_EQ(Events("error").at(2).value("code").toString(), "image_hash_mismatch");
   EXPECT_EQ(Bus.FramesReceived("d", frame::cmdEraseV2), 0u);
 }
 
@@ -370,4 +382,153 @@ TEST_F(Station, ListPrintsEveryDeviceWithItsIdentity) {
   EXPECT_EQ(listed[0].value("processor").toString(), "0x25013F37");
   EXPECT_EQ(listed[1].value("adapter").toString(), "qn");
   EXPECT_EQ(listed[1].value("mode").toString(), "application");
+}
+
+// Each cause of a run's end has its own exit code; when several come together, the one a
+// line's script must act on first decides it, and the summary lists them all.
+TEST_F(Station, ExitCodesByCauseAndTheirOrder) {
+  enum TEnd { kToTheEnd, kInterrupt };
+  struct TCase {
+    const char* name;
+    std::vector<TSimDeviceConfig> devices;
+    std::function<void(TStationOptions&)> options;
+    TEnd end;
+    bool reportLost;
+    int exit;
+    QStringList causes;
+  };
+  const auto locked = [](TSimDeviceConfig config) {
+    config.Locked = true;
+    return config;
+  };
+  const auto slow = [](TSimDeviceConfig config) {
+    config.WriteMsPerPart = 20;
+    return config;
+  };
+  const auto refused = [](TSimDeviceConfig config) {
+    config.RefuseOpen = true;
+    return config;
+  };
+  const auto count = [](int n, int timeout) {
+    return [n, timeout](TStationOptions& options) {
+      options.Count = n;
+      options.TimeoutSeconds = timeout;
+    };
+  };
+  const auto none = [](TStationOptions&) {};
+  const std::vector<TCase> cases = {
+      {"all written", {Device("a", saFtdi, "801")}, none, kToTheEnd, false, 0, {}},
+      {"a write failed", {locked(Device("a", saFtdi, "802"))}, none, kToTheEnd, false, 1, {"write_failed"}},
+      {"too few devices", {Device("a", saFtdi, "803")}, count(2, 4), kToTheEnd, false, 5, {"timeout"}},
+      {"a failure outranks the time-out", {locked(Device("a", saFtdi, "804"))}, count(2, 4), kToTheEnd,
+       false, 1, {"write_failed", "timeout"}},
+      {"a lost record outranks a failure",
+       {locked(Device("a", saFtdi, "805")), Device("b", saFtdi, "806")}, none, kToTheEnd, true, 7,
+       {"report_lost", "write_failed"}},
+      {"the failure limit",
+       {locked(Device("a", saFtdi, "807")), locked(Device("b", saFtdi, "808"))},
+       [](TStationOptions& options) { options.MaxFailures = 1; }, kToTheEnd, false, 11,
+       {"max_failures", "write_failed"}},
+      {"a listing whose scan failed", {refused(Device("a", saFtdi, "809"))},
+       [](TStationOptions& options) { options.Command = TStationCommand::List; }, kToTheEnd, false, 10,
+       {"scan_failed"}},
+      {"interrupted", {slow(Device("a", saFtdi, "810"))}, none, kInterrupt, false, 130, {"interrupted"}},
+      {"a failure outranks the interrupt", {locked(Device("a", saFtdi, "811")), slow(Device("b", saFtdi, "812"))},
+       none, kInterrupt, false, 1, {"write_failed", "interrupted"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bus.Clear();
+    for (const TSimDeviceConfig& device : c.devices) Bus.Add(device);
+    std::fclose(Stream);
+    Stream = std::tmpfile();
+    Exit = -1;
+    TStationOptions options = WriteOptions();
+    c.options(options);
+    const QString report = Dir.filePath(QStringLiteral("report-%1.csv").arg(c.exit));
+    options.Report = options.Command == TStationCommand::List ? std::string() : report.toStdString();
+    Start(options);
+    ASSERT_TRUE(Prepared);
+    if (c.reportLost) {
+      // The file took its header; by the time a write ends it takes nothing.
+      ASSERT_TRUE(QFile::remove(report));
+      ASSERT_TRUE(QDir().mkpath(report));
+    }
+    if (c.end == kInterrupt) {
+      ASSERT_TRUE(WaitUntil([&] { return !Events("started").empty() && Bus.FramesReceived(c.devices.back().Name, frame::cmdWriteV2) >= 2; }, 60000));
+      // A locked device is written to its end before the interrupt comes.
+      ASSERT_TRUE(WaitUntil([&] { return Events("result").size() + 1 >= c.devices.size(); }, 60000));
+      Run->Interrupt();
+    }
+    ASSERT_TRUE(WaitUntil([&] { return Exit >= 0; }, 60000)) << Printed().toStdString();
+    EXPECT_EQ(Exit, c.exit) << Printed().toStdString();
+    const auto summary = Events("summary");
+    ASSERT_EQ(summary.size(), 1u);
+    EXPECT_EQ(summary[0].value("exit").toInt(), c.exit);
+    QStringList causes;
+    for (const QJsonValue& cause : summary[0].value("causes").toArray()) causes << cause.toString();
+    EXPECT_EQ(causes, c.causes);
+    Run.reset();
+    if (c.reportLost) QDir(report).removeRecursively();
+  }
+}
+
+// The deadline, the failure limit and what was written before decide what starts: nothing
+// after the time-out or the limit, a device written well once is said and left alone, and
+// --skip-current leaves a device that runs the image's version.
+TEST_F(Station, WhatTheRunNoLongerWrites) {
+  // Plugs and unplugs reach the run through the bus file, as they do in the program.
+  const QString busFile = Dir.filePath("bus.txt");
+  Bus.AttachFile(busFile.toStdString());
+  qputenv("VL_SIM_BUS", busFile.toLocal8Bit());
+  TSimDeviceConfig current = Device("c", saQn, "821");
+  current.FirmwareVersion = "VLQN-2.3b";  // the built-in image's version
+  Bus.Add(Device("a", saFtdi, "820"));
+  Bus.Add(current);
+  TStationOptions options = WriteOptions();
+  options.Command = TStationCommand::Watch;
+  options.SkipCurrent = true;
+  options.Report = Dir.filePath("skip.csv").toStdString();
+  Start(options);
+  qunsetenv("VL_SIM_BUS");
+  ASSERT_TRUE(Prepared);
+  ASSERT_TRUE(WaitUntil([&] { return Events("result").size() == 2; }, 60000)) << Printed().toStdString();
+  // Plugged in again: the run has written it already.
+  Bus.Unplug("a");
+  ASSERT_TRUE(WaitUntil([&] { return !Events("gone").empty(); }, 60000));
+  Bus.Plug("a");
+  ASSERT_TRUE(WaitUntil([&] { return !Events("skipped").empty(); }, 60000)) << Printed().toStdString();
+  Run->Interrupt();
+  ASSERT_TRUE(WaitUntil([&] { return Exit >= 0; }, 60000));
+  EXPECT_EQ(Events("skipped").at(0).value("serial").toInt(), 820);
+  EXPECT_EQ(Events("started").size(), 1u);
+  EXPECT_EQ(Bus.FramesReceived("c", frame::cmdEraseV2), 0u);
+  std::map<int, QString> results;
+  for (const QJsonObject& result : Events("result")) results[result.value("serial").toInt()] = result.value("result").toString();
+  EXPECT_EQ(results, (std::map<int, QString>{{820, "written"}, {821, "current"}}));
+  const QJsonObject currentResult = Events("result").at(0).value("serial").toInt() == 821 ? Events("result").at(0) : Events("result").at(1);
+  EXPECT_TRUE(currentResult.value("code").isNull());
+  Run.reset();
+  QFile report(Dir.filePath("skip.csv"));
+  ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(report.readAll().contains(",current,")) << "the report has the device left alone";
+}
+
+// A time-out ends the waiting: a device that shows up after it is not written.
+TEST_F(Station, NoWriteStartsAfterTheDeadline) {
+  TSimDeviceConfig first = Device("a", saFtdi, "830");
+  first.WriteMsPerPart = 30;  // still being written when the time is up
+  Bus.Add(first);
+  TStationOptions options = WriteOptions(2);
+  options.TimeoutSeconds = 3;
+  Start(options);
+  ASSERT_TRUE(Prepared);
+  ASSERT_TRUE(WaitUntil([&] { return !Events("started").empty(); }, 60000));
+  WaitUntil([] { return false; }, 3500);  // the deadline passes while the first device is written
+  ASSERT_TRUE(Events("result").empty()) << "the first write must still run";
+  Bus.Add(Device("b", saFtdi, "831"));
+  ASSERT_TRUE(WaitUntil([&] { return Exit >= 0; }, 60000)) << Printed().toStdString();
+  EXPECT_EQ(Exit, TStation::exTimeout);
+  EXPECT_EQ(Events("started").size(), 1u);
+  EXPECT_EQ(Bus.FramesReceived("b", frame::cmdEraseV2), 0u);
 }

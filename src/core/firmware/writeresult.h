@@ -37,8 +37,8 @@ struct TWriteOutcome {
   void VisitFields(TVisit&& visit) const {
     visit("serial", SerialNumber);
     visit("code", ResultCode);
-    visit("text", StatusText);
     visit("last_reply", LastReplyCode);
+    visit("text", StatusText);
   }
 };
 
