@@ -80,7 +80,7 @@ bool TStation::Prepare() {
   if (!Options.Report.empty()) {
     Report = std::make_unique<TStationReport>(QString::fromStdString(Options.Report));
     QString error;
-    if (!Report->Open(error)) {
+    if (Report->Open(error) != TStationReport::TOpenResult::Ready) {
       Output.Event(QStringLiteral("error"), {{"text", "report file: " + error}},
                    QStringLiteral("Файл отчёта %1 не записывается: %2")
                        .arg(QString::fromStdString(Options.Report), error));
@@ -140,14 +140,14 @@ void TStation::OnWriteEnded(TDeviceController::TDeviceId id, const TWriteOutcome
 void TStation::Record(const TWrite& write, const TWriteOutcome& outcome, double seconds) {
   if (!Report) return;
   const TDeviceIdentity& device = write.Device;
-  const TStationReport::TRecord record{QDateTime::currentDateTime(),
-                                       device.SerialNumber,
-                                       AdapterKey(device.AdapterKind),
-                                       Text(device.FirmwareVersion.VersionText()),
-                                       Text(ImageVersion.VersionText()),
-                                       outcome.ResultCode,
-                                       Text(outcome.StatusText),
-                                       seconds};
+  const TStationReport::TRecord record{.Finished = QDateTime::currentDateTime(),
+                                       .Serial = device.SerialNumber,
+                                       .Adapter = AdapterKey(device.AdapterKind),
+                                       .FirmwareBefore = Text(device.FirmwareVersion.VersionText()),
+                                       .ImageVersion = Text(ImageVersion.VersionText()),
+                                       .ResultCode = outcome.ResultCode,
+                                       .ResultText = Text(outcome.StatusText),
+                                       .Seconds = seconds};
   QString error;
   if (Report->Append(record, error)) return;
   // The line relies on the report: a record that is not there fails the run, and the
