@@ -126,7 +126,17 @@ bool TStation::Prepare() {
   if (!Options.Report.empty()) {
     Report = std::make_unique<TStationReport>(QString::fromStdString(Options.Report));
     QString error;
-    if (!Report->Open(error)) {
+    const TStationReport::TOpenResult opened = Report->Open(error);
+    if (opened == TStationReport::TOpenResult::HeaderMismatch) {
+      // Columns of two layouts in one file would mislead whoever reads it.
+      Output.Event(ErrorEvent(QStringLiteral("report_header_mismatch"), "report file: " + error,
+                              QStringLiteral("В файле отчёта %1 другие столбцы: %2")
+                                  .arg(Report->FilePath(), error),
+                              {{"file", Report->FilePath()}}));
+      Exit = exUsage;
+      return false;
+    }
+    if (opened != TStationReport::TOpenResult::Ready) {
       Output.Event(ErrorEvent(QStringLiteral("report_unwritable"), "report file: " + error,
                               QStringLiteral("Файл отчёта %1 не записывается: %2")
                                   .arg(Report->FilePath(), error),

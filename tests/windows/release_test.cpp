@@ -119,10 +119,16 @@ TEST(StationReport, AFileHeldByAnotherProgramIsTriedAgainForAWhile) {
   const QString path = QDir::toNativeSeparators(dir.filePath(QStringLiteral("line3.csv")));
   TStationReport report(path, std::chrono::seconds(20));
   QString error;
-  ASSERT_TRUE(report.Open(error)) << error.toStdString();
-  const TStationReport::TRecord record{QDateTime::currentDateTime(), 5500250, QStringLiteral("ftdi"),
-                                       QStringLiteral("VLQN-2.2"), QStringLiteral("VLQN-2.3b"), 0,
-                                       QStringLiteral("Обновление прошивки завершено успешно"), 6.2};
+  ASSERT_EQ(report.Open(error), TStationReport::TOpenResult::Ready) << error.toStdString();
+  const TStationReport::TRecord record{.Finished = QDateTime::currentDateTime(),
+                                       .Serial = 5500250,
+                                       .Adapter = QStringLiteral("ftdi"),
+                                       .FirmwareBefore = QStringLiteral("VLQN-2.2"),
+                                       .ImageVersion = QStringLiteral("VLQN-2.3b"),
+                                       .Result = QStringLiteral("written"),
+                                       .ResultCode = 0,
+                                       .ResultText = QStringLiteral("Обновление прошивки завершено успешно"),
+                                       .Seconds = 6.2};
 
   QProcess holder;
   holder.start(QStringLiteral(VL_WINTESTHELPER), {QStringLiteral("hold"), path, QStringLiteral("3000")});
