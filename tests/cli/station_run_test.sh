@@ -2,7 +2,7 @@
 # Real vlfwflash runs against simulated devices, one of each outcome (written, failed,
 # current, interrupted, a device to plug in again, an image refused by its hash): their
 # JSON lines must validate against the schema file, keys in order, and the report must
-# hold a record per device.
+# hold a record per device and open in LibreOffice Calc as the same cells.
 #   station_run_test.sh BIN_DIR SOURCE_DIR [KEEP_DIR]
 set -euo pipefail
 bin=$1 source=$2
@@ -51,4 +51,23 @@ for result in written failed current interrupted; do
 done
 records=$(($(wc -l < "$work/report.csv") - 1))
 [ "$records" = 5 ] || { echo "report: $records records, expected 5"; cat "$work/report.csv"; exit 1; }
+# The report of the runs as a spreadsheet program shows it: the cells Python's CSV reader
+# finds are the cells Calc must show, Cyrillic included (times and seconds any).
+python3 - "$work/report.csv" > "$work/expected.tsv" <<'PY'
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1], encoding="utf-8-sig", newline="")))
+print("\t".join(rows[0]))
+numbers = {"serial", "result_code", "last_reply"}
+for row in rows[1:]:
+    cells = []
+    for name, cell in zip(rows[0], row):
+        if name in ("time", "seconds"):
+            cells.append("*")
+        elif name in numbers and cell:
+            cells.append("#" + cell)
+        else:
+            cells.append(cell.replace("\\", "\\\\").replace("\n", "\\n").replace("\t", "\\t"))
+    print("\t".join(cells))
+PY
+python3 "$source/tests/cli/report_in_calc.py" "$work/report.csv" "$work/expected.tsv"
 echo "runs checked in $work"
