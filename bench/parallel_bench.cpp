@@ -1,9 +1,11 @@
 // Parallel devices: 1, 4, 16 and 64 simulated devices plugged together and written at
 // once through the window's automatic writing, then 1 and 64 through the station command
 // line's run (vlfwflash write), each in this process against the simulated bus. Figures:
-// the wall time from the listing of the first device (before any write starts) to the
-// last write's end; the lateness of a 10 ms timer on the main thread meanwhile; the
-// resident memory the run took per device at its peak.
+// the wall time from the plug (the scan then identifies the devices one after the other
+// before any is listed) to the last write's end; the lateness of a 10 ms timer on the main
+// thread over the same span, the merge that builds the panels included; the resident
+// memory the run took per device at its peak. The wall time from the first listing to the
+// last write's end is printed beside it for reading, without a goal.
 //   parallel_bench
 #include <QApplication>
 #include <cstdio>
@@ -21,7 +23,8 @@ constexpr double kGoalRatio = 1.15;
 constexpr double kGoalLatenessP99Ms = 30;
 
 struct TRun {
-  double WallMs = 0;
+  double WallMs = 0;          // from the plug
+  double FromListingMs = 0;   // from the first device listed
   std::vector<double> LatenessMs;  // per tick of the 10 ms timer
   double PeakResidentPerDevice = 0;
   bool AllWritten = false;
@@ -44,8 +47,10 @@ public:
     LastTick = BenchNowMs();
     Ticker.start(10);
   }
-  void Stop(double startedMs, int devices) {
-    Run.WallMs = BenchNowMs() - startedMs;
+  void Stop(double pluggedMs, double listedMs, int devices) {
+    const double now = BenchNowMs();
+    Run.WallMs = now - pluggedMs;
+    Run.FromListingMs = now - listedMs;
     Ticker.stop();
     Run.PeakResidentPerDevice = (Peak - Before) / devices;
   }
@@ -75,22 +80,24 @@ bool AllWritten(const std::vector<std::string>& names) {
 }
 
 TRun WriteThroughWindow(TBenchWindow& window, int count) {
-  const std::vector<std::string> names = PlugDevices("w", count, 720000 + count * 100);
   TRun run;
   TMeter meter(run);
-  // The clock starts as the merge lists the first device, before it starts any write:
-  // the merge starts the writes one after another, and the first ones run meanwhile.
-  double start = -1;
+  // The clock and the timer start at the plug: the scan identifies every device before it
+  // lists any, and the merge then builds the panels and starts the writes one after
+  // another on the main thread, all of which a user waits through.
+  const double plugged = BenchNowMs();
+  meter.Start();
+  const std::vector<std::string> names = PlugDevices("w", count, 720000 + count * 100);
+  double listedAt = -1;
   const QMetaObject::Connection listed = QObject::connect(
       &window->Controller(), &TDeviceController::DeviceListed, [&] {
-        if (start < 0) start = BenchNowMs();
+        if (listedAt < 0) listedAt = BenchNowMs();
       });
   window.Notify();
   RunUntil([&] { return window->Controller().WritesRunning() > 0; });
   QObject::disconnect(listed);
-  meter.Start();
   RunUntil([&] { return window->Controller().WritesRunning() == 0 && !window->Controller().ScanRunning(); });
-  meter.Stop(start, count);
+  meter.Stop(plugged, listedAt, count);
   run.AllWritten = AllWritten(names);
   // Unplugged, so the next round starts from an empty list.
   for (const std::string& name : names) TSimBus::Instance().Remove(name);
@@ -100,8 +107,9 @@ TRun WriteThroughWindow(TBenchWindow& window, int count) {
 }
 
 TRun WriteThroughStation(int count, const QString& logDir) {
-  const std::vector<std::string> names = PlugDevices("s", count, 760000 + count * 100);
   TRun run;
+  const double plugged = BenchNowMs();
+  const std::vector<std::string> names = PlugDevices("s", count, 760000 + count * 100);
   std::FILE* sink = std::tmpfile();
   {
     TStationOptions options;
@@ -113,17 +121,16 @@ TRun WriteThroughStation(int count, const QString& logDir) {
     TStation station(options, output, logDir);
     int exit = -1;
     QObject::connect(&station, &TStation::Finished, [&](int code) { exit = code; });
-    double start = -1;
+    double listedAt = -1;
     QObject::connect(&station, &TStation::Listed, [&] {
-      if (start < 0) start = BenchNowMs();
+      if (listedAt < 0) listedAt = BenchNowMs();
     });
     TMeter meter(run);
+    meter.Start();
     station.Prepare();
     station.Start();
-    RunUntil([&] { return start >= 0; });
-    meter.Start();
     RunUntil([&] { return exit >= 0; });
-    meter.Stop(start, count);
+    meter.Stop(plugged, listedAt, count);
     run.AllWritten = exit == TStation::exWritten && AllWritten(names);
   }
   std::fclose(sink);
@@ -132,9 +139,9 @@ TRun WriteThroughStation(int count, const QString& logDir) {
 }
 
 void Print(const char* through, int count, const TRun& run) {
-  std::printf("%s, %2d devices: wall %.0f ms, timer lateness p50 %.1f ms, p99 %.1f ms, max %.1f ms, "
+  std::printf("%s, %2d devices: wall %.0f ms from the plug (%.0f ms from the first listing), timer lateness p50 %.1f ms, p99 %.1f ms, max %.1f ms, "
               "peak resident %.0f KiB a device\n",
-              through, count, run.WallMs, Median(run.LatenessMs), Percentile(run.LatenessMs, 99),
+              through, count, run.WallMs, run.FromListingMs, Median(run.LatenessMs), Percentile(run.LatenessMs, 99),
               Percentile(run.LatenessMs, 100), run.PeakResidentPerDevice / 1024);
   std::fflush(stdout);
 }
@@ -143,11 +150,14 @@ bool Report(const std::string& through, const TRun& one, const TRun& many, int c
   const double ratio = many.WallMs / one.WallMs;
   const double p99 = Percentile(many.LatenessMs, 99);
   const std::string devices = std::to_string(count);
-  ReportFigure("parallel devices (" + through + "), wall time of " + devices,
+  ReportFigure("parallel devices (" + through + "), wall time of " + devices + " from the plug",
                Fixed(many.WallMs, 0) + " ms", Fixed(one.WallMs, 0) + " ms (1 device)",
                Fixed(ratio, 3), "<= 1.15", ratio <= kGoalRatio);
   ReportFigure("responsiveness (" + through + "), 10 ms timer lateness p99, " + devices + " devices",
                Fixed(p99, 1) + " ms", "-", "-", "<= 30 ms", p99 <= kGoalLatenessP99Ms);
+  ReportInformative("parallel devices (" + through + "), wall time of " + devices + " from the first listing",
+                    Fixed(many.FromListingMs, 0) + " ms", Fixed(one.FromListingMs, 0) + " ms (1 device)",
+                    Fixed(many.FromListingMs / one.FromListingMs, 3));
   ReportInformative("peak resident memory a device (" + through + "), " + devices + " devices",
                     Fixed(many.PeakResidentPerDevice / 1024, 0) + " KiB", "-", "-");
   return ratio <= kGoalRatio && p99 <= kGoalLatenessP99Ms;
@@ -172,7 +182,7 @@ int main(int argc, char** argv) {
       TRun run = WriteThroughWindow(window, count);
       if (!run.AllWritten) {
         std::fprintf(stderr, "parallel_bench: not every one of %d devices was written\n", count);
-        return 1;
+        return 2;
       }
       Print("window", count, run);
       if (count == 1) one = run;
@@ -188,7 +198,7 @@ int main(int argc, char** argv) {
     TRun run = WriteThroughStation(count, logDir.path() + u'/');
     if (!run.AllWritten) {
       std::fprintf(stderr, "parallel_bench: the station did not write all of %d devices\n", count);
-      return 1;
+      return 2;
     }
     Print("vlfwflash", count, run);
     (count == 1 ? stationOne : stationMany) = run;

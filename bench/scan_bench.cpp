@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     const double ms = BareIdentityMs("740000");
     if (ms < 0) {
       std::fprintf(stderr, "scan_bench: the bare identity query failed\n");
-      return 1;
+      return 2;
     }
     identity.push_back(ms);
   }

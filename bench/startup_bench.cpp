@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
   const std::string directory = ProgramDirectory();
   QTemporaryDir copy;
-  if (!copy.isValid() || !CopyProgram(directory, copy.path())) return 1;
+  if (!copy.isValid() || !CopyProgram(directory, copy.path())) return 2;
   const std::string loaderPath = copy.path().toStdString() + "/VLFWLoader";
   std::vector<double> bare, text, loader;
   for (int run = -1; run < runs; ++run) {  // run -1 warms the file cache and is not counted
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     const double l = TimedStart(loaderPath);
     if (b < 0 || t < 0 || l < 0) {
       std::fprintf(stderr, "startup_bench: a start-up program failed\n");
-      return 1;
+      return 2;
     }
     if (run >= 0) {
       bare.push_back(b);

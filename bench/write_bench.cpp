@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
       const double loader = LoaderWriteMs(window, "loader", 710001);
       if (bare < 0 || loader < 0) {
         std::fprintf(stderr, "write_bench: a write failed (floor %.0f, loader %.0f)\n", bare, loader);
-        return 1;
+        return 2;
       }
       std::printf("latency %2u ms, run %d: floor %.0f ms, loader %.0f ms\n", latency, run + 1,
                   bare, loader);

@@ -68,30 +68,66 @@ TEST_F(SingleInstanceTest, SecondCopyAsksTheFirstToRestoreThenFocus) {
   EXPECT_TRUE(second.TryAcquire());
 }
 
-TEST_F(SingleInstanceTest, PeersSendingAnythingElseAreCutOffUnheard) {
+// Whatever else reaches the channel (another program, a half-written line, a request
+// in another spelling) restores and focuses nothing. Each peer ends its side after its
+// bytes, so the running copy has read all of them once it closes the connection; only
+// then are the requests counted. A real copy is still heard afterwards.
+TEST_F(SingleInstanceTest, JunkOnTheChannelRestoresAndFocusesNothing) {
   TSingleInstance first;
   ASSERT_TRUE(first.TryAcquire());
   ASSERT_TRUE(first.Listen(QStringLiteral("caption")));
   QSignalSpy restores(&first, &TSingleInstance::RestoreRequested);
   QSignalSpy focuses(&first, &TSingleInstance::FocusRequested);
 
-  const QByteArray cases[] = {
-      QByteArray(100, 'x'),                     // no line end within the limit
-      "restore now\nfocus please\n" + QByteArray(80, 'y'),  // no request of ours
+  QByteArray everyByte;
+  for (int b = 0; b < 256; ++b) everyByte.append(static_cast<char>(255 - b));
+  const struct {
+    const char* what;
+    QByteArray bytes;
+  } cases[] = {
+      {"no line end within the limit", QByteArray(100, 'x')},
+      {"words that start like requests", "restore now\nfocus please\n" + QByteArray(80, 'y')},
+      {"a request cut off by the end of the stream", "restore"},
+      {"another spelling", "RESTORE\nFOCUS\n"},
+      {"other line ends", "restore\r\nfocus\r\n"},
+      {"a leading space", " restore\n focus\n"},
+      {"zero bytes around the words", QByteArray("\0restore\n\0focus\n", 16)},
+      {"two requests run together", "restorefocus\n"},
+      {"binary", everyByte},
   };
-  for (const QByteArray& bytes : cases) {
-    const int fd = ConnectRaw(bytes);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int fd = ConnectRaw(c.bytes);
+    ASSERT_EQ(::shutdown(fd, SHUT_WR), 0);
     // The running copy closes the connection: the peer reads the end of the stream.
     char byte = 0;
     EXPECT_TRUE(QTest::qWaitFor([&] { return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0; }, 5000));
     ::close(fd);
+    EXPECT_EQ(restores.size(), 0);
+    EXPECT_EQ(focuses.size(), 0);
   }
-  // A request split over two sends is still one request.
+
+  TSingleInstance second;
+  second.NotifyRunningCopy(QStringLiteral("caption"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return focuses.size() == 1; }, 5000));
+  EXPECT_EQ(restores.size(), 1);
+}
+
+// A request split over two sends is still one request.
+TEST_F(SingleInstanceTest, ARequestSplitOverTwoSendsIsOneRequest) {
+  TSingleInstance first;
+  ASSERT_TRUE(first.TryAcquire());
+  ASSERT_TRUE(first.Listen(QStringLiteral("caption")));
+  QSignalSpy restores(&first, &TSingleInstance::RestoreRequested);
+  QSignalSpy focuses(&first, &TSingleInstance::FocusRequested);
   const int fd = ConnectRaw("rest");
   QTest::qWait(50);
   ASSERT_EQ(::send(fd, "ore\n", 4, MSG_NOSIGNAL), 4);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return restores.size() == 1; }, 5000));
+  ASSERT_EQ(::shutdown(fd, SHUT_WR), 0);
+  char byte = 0;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0; }, 5000));
   ::close(fd);
+  EXPECT_EQ(restores.size(), 1);
   EXPECT_EQ(focuses.size(), 0);
 }
 

@@ -7,9 +7,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cstring>
+#include <functional>
 #include <vector>
 #ifndef Q_OS_WIN
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -128,32 +132,6 @@ qint64 HarmlessByte(const QString& path) {
 
 TEST_F(StartupTest, SealedProgramChecksOutIntact) {
   EXPECT_EQ(CheckExecutableSeal(Program), TIntegrity::Intact);
-}
-
-TEST_F(StartupTest, ChangedProgramIsRefused) {
-  const qint64 offset = HarmlessByte(Program);
-  ASSERT_GE(offset, 0);
-  ChangeByte(Program, offset);
-  EXPECT_EQ(CheckExecutableSeal(Program), TIntegrity::Modified);
-
-  QProcess process;
-  Start(process);
-  ASSERT_TRUE(process.waitForFinished(kWaitMs));
-  EXPECT_NE(process.exitCode(), 0);
-  EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError())
-                  .contains(QStringLiteral("Файл программы повреждён или изменён")));
-  // It stopped before the window: no settings were written.
-  EXPECT_FALSE(QFile::exists(Dir.filePath("VLFWLoader.ini")));
-}
-
-TEST_F(StartupTest, ProgramWithoutSealIsRefused) {
-  QFile file(Program);
-  ASSERT_TRUE(file.resize(file.size() - 1));
-  EXPECT_EQ(CheckExecutableSeal(Program), TIntegrity::Unsealed);
-  QProcess process;
-  Start(process);
-  ASSERT_TRUE(process.waitForFinished(kWaitMs));
-  EXPECT_NE(process.exitCode(), 0);
 }
 
 TEST_F(StartupTest, SecondCopyRestoresTheFirstAndEnds) {
@@ -407,21 +385,6 @@ TEST_F(StationProgramTest, TheSessionsEndStopsTheWatchBeforeTheProgramIsEnded) {
 }
 #endif
 
-// The devices are one program's at a time, whichever started first.
-TEST_F(StationProgramTest, TheWindowRefusesWhileTheStationHoldsTheDevices) {
-  QProcess station;
-  QByteArray output;
-  StartWatch(station, Station, Environment(), output);
-  QProcess window;
-  Start(window);
-  ASSERT_TRUE(window.waitForFinished(kWaitMs));
-  EXPECT_EQ(window.exitCode(), 4);
-  const QString said = QString::fromUtf8(window.readAllStandardError());
-  EXPECT_TRUE(said.contains(QStringLiteral("Приборы заняты программой vlfwflash"))) << said.toStdString();
-  station.terminate();
-  ASSERT_TRUE(station.waitForFinished(kWaitMs));
-}
-
 TEST_F(StationProgramTest, ItsVersionAndASealCheckOfItsOwn) {
   QByteArray output;
   EXPECT_EQ(RunStation({"--version"}, output), 0);
@@ -433,3 +396,142 @@ TEST_F(StationProgramTest, ItsVersionAndASealCheckOfItsOwn) {
   EXPECT_EQ(RunStation({"list"}, output), 6) << output.constData();
   EXPECT_TRUE(QString::fromUtf8(output).contains(QStringLiteral("Файл программы повреждён"))) << output.constData();
 }
+
+// Every way the window refuses to start, with the code a script sees and the reason the
+// user is told. A row's `prepare` breaks the copy or takes the devices; every row starts
+// from an intact copy with both driver libraries beside it. A crash on the way out, or a
+// refusal that returns the wrong code, fails its row.
+TEST_F(StationProgramTest, TheWindowsRefusalsEachEndWithTheirCodeAndReason) {
+  QProcess station;  // holds the devices in the row that needs it
+  const struct {
+    const char* what;
+    std::function<void()> prepare;
+    int exitCode;
+    QStringList messages;  // in this order on the error stream
+    bool windowBuilt;      // its settings file is written only once the window ran
+  } cases[] = {
+      {"changed program",
+       [&] {
+         const qint64 offset = HarmlessByte(Program);
+         ASSERT_GE(offset, 0);
+         ChangeByte(Program, offset);
+         EXPECT_EQ(CheckExecutableSeal(Program), TIntegrity::Modified);
+       },
+       3,
+       {QStringLiteral("Файл программы повреждён или изменён. Программа будет закрыта.")},
+       false},
+      {"program without its seal",
+       [&] {
+         QFile file(Program);
+         ASSERT_TRUE(file.resize(file.size() - 1));
+         file.close();
+         EXPECT_EQ(CheckExecutableSeal(Program), TIntegrity::Unsealed);
+       },
+       3,
+       {QStringLiteral("Файл программы повреждён или изменён. Программа будет закрыта.")},
+       false},
+      {"devices held by the station",
+       [&] {
+         QByteArray output;
+         StartWatch(station, Station, Environment(), output);
+       },
+       4,
+       {QStringLiteral("Приборы заняты программой vlfwflash: сначала закройте её.")},
+       false},
+      {"no driver library",
+       [&] {
+         RemoveDriver(QStringLiteral(VL_FTDI_STANDIN));
+         RemoveDriver(QStringLiteral(VL_QN_STANDIN));
+       },
+       0,
+       {kFtdiMissing, kQnMissing, kBothMissing},
+       true},
+  };
+  const QString intact = Dir.filePath("intact");
+  ASSERT_TRUE(QFile::copy(Program, intact));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.prepare();
+    if (HasFatalFailure()) return;
+    QProcess window;
+    Start(window);
+    ASSERT_TRUE(window.waitForFinished(kWaitMs)) << "the program must end by itself";
+    const QByteArray said = window.readAllStandardError();
+    EXPECT_EQ(window.exitStatus(), QProcess::NormalExit) << said.constData();
+    EXPECT_EQ(window.exitCode(), c.exitCode) << said.constData();
+    const QString text = QString::fromUtf8(said);
+    qsizetype at = 0;
+    for (const QString& message : c.messages) {
+      const qsizetype found = text.indexOf(message, at);
+      EXPECT_GE(found, 0) << message.toStdString() << "\n" << said.constData();
+      at = found < 0 ? at : found;
+    }
+    EXPECT_EQ(QFile::exists(Dir.filePath("VLFWLoader.ini")), c.windowBuilt);
+
+    // Back to an intact copy with its driver libraries and free devices.
+    if (station.state() != QProcess::NotRunning) {
+      station.terminate();
+      ASSERT_TRUE(station.waitForFinished(kWaitMs));
+    }
+    QFile::remove(Dir.filePath("VLFWLoader.ini"));
+    ASSERT_TRUE(QFile::remove(Program));
+    ASSERT_TRUE(QFile::copy(intact, Program));
+    for (const char* driver : {VL_FTDI_STANDIN, VL_QN_STANDIN}) {
+      const QString path = QString::fromUtf8(driver);
+      if (!QFile::exists(Dir.filePath(QFileInfo(path).fileName()))) CopyDriver(path);
+    }
+  }
+}
+
+
+#ifndef Q_OS_WIN
+// A request to end that comes while the run is still being prepared must neither kill
+// the program (no summary, no exit code a line's script can read) nor let it write the
+// device it then finds: the run ends at once with 130. The image files refuse anything
+// but a regular file, so the preparation is held at its last step instead: the report
+// file is a named pipe, whose opening for appending waits for a reader. The image has
+// been loaded and said by then; the signal goes while the program waits there.
+TEST_F(StationProgramTest, ARequestToEndWhileTheRunIsPreparedEndsWith130BeforeAnyWrite) {
+  const QString bus = Dir.filePath("bus.txt");
+  {
+    QFile file(bus);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("device name=d adapter=ftdi serial=900 mode=boot loader=VLQN-1.3 plugged=1 "
+               "erasems=0 writems=0 latency=0\n");
+  }
+  QProcessEnvironment env = Environment();
+  env.insert("VL_SIM_BUS", bus);
+  for (const int request : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(request);
+    const QString report = Dir.filePath(QStringLiteral("report%1.csv").arg(request));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(report).constData(), 0600), 0);
+    QProcess station;
+    station.setProcessEnvironment(env);
+    station.start(Station, {"write", "--json", "--count", "1", "--report", report});
+    ASSERT_TRUE(station.waitForStarted(kWaitMs));
+    QByteArray output;
+    for (int i = 0; i < kWaitMs / 100 && !output.contains("\"event\":\"image\""); ++i) {
+      station.waitForReadyRead(100);
+      output += station.readAllStandardOutput();
+    }
+    ASSERT_TRUE(output.contains("\"event\":\"image\"")) << output.constData();
+    ::kill(static_cast<pid_t>(station.processId()), request);
+    // Now the report file takes its header, and the run may go on.
+    const int reader = ::open(QFile::encodeName(report).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const bool ended = station.waitForFinished(kWaitMs);
+    ::close(reader);
+    ASSERT_TRUE(ended);
+    output += station.readAllStandardOutput();
+    EXPECT_EQ(station.exitStatus(), QProcess::NormalExit) << output.constData();
+    EXPECT_EQ(station.exitCode(), 130) << output.constData();
+    EXPECT_TRUE(output.contains("\"event\":\"summary\"")) << output.constData();
+    EXPECT_FALSE(output.contains("\"event\":\"started\"")) << output.constData();
+    QFile flash(bus + ".d.flash");
+    if (flash.open(QIODevice::ReadOnly)) {
+      const QByteArray bytes = flash.readAll();
+      EXPECT_EQ(bytes.count('\xFF'), bytes.size()) << "the device was written";
+    }
+  }
+}
+#endif

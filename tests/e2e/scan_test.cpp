@@ -166,9 +166,14 @@ TEST_F(E2ETest, DevicePluggedDuringAScanIsFoundWithoutAnotherNotification) {
   ASSERT_TRUE(WaitUntil([&] { return Form->Controller().ScanRunning(); }));
   ASSERT_TRUE(WaitUntil([&] { return Bus.TextCommandsReceived("slow", "FL_READ_VERSION$") > 0; }));
   Bus.Add(Device("late", saFtdi, "11"));
-  Notify();  // its one notification comes while the first scan still runs
+  int scans = 0;
+  QObject::connect(&Form->Controller(), &TDeviceController::ScanEnded, [&] { ++scans; });
+  // Its one notification comes while the first scan still runs.
+  ASSERT_TRUE(Form->Controller().ScanRunning());
+  Notify();
   WaitForScan(2);
   EXPECT_NE(Listed(11), nullptr);
+  EXPECT_EQ(scans, 2);
 }
 
 TEST_F(E2ETest, FailedOrIncompleteFtdiListingLeavesListedFtdiDevicesInPlace) {

@@ -8,7 +8,10 @@
 
 namespace {
 
-enum TPhase { phListing, phIdentity, phBootStart, phErase, phWrite, phClosing };
+// phRefusal: the write is refused before its channel is opened (the device as listed
+// does not take the image, or the image has nothing to write); its fault is the device's
+// from the start.
+enum TPhase { phListing, phIdentity, phBootStart, phRefusal, phErase, phWrite, phClosing };
 
 // What the user is shown in the end. Before a write: whether the device is listed, or
 // the scan's error code. For a write: its result code.
@@ -19,6 +22,7 @@ enum TOutcome {
   oScanError8 = -8,
   oLocked = -138,  // the locked texts, whatever the result code
   oRemoved = -3,   // the device went away with its record; its write did not succeed
+  oIncompatible = -9,  // the incompatibility's texts; nothing erased, nothing closed
 };
 
 struct TCell {
@@ -34,17 +38,20 @@ struct TCell {
   bool AppMode = false;
   bool DropsOff = false;  // the device leaves the bus; a later scan removes it
   bool ScanDuringWrite = false;
+  TBytes Payload = GenerateCodePayload(16, 7);  // sectors 10 and 11
 };
 
 void PrintTo(const TCell& cell, std::ostream* out) { *out << cell.Name; }
 
 constexpr int kSerial = 77;
+constexpr std::uint32_t kSplitGapMs = 400;
 const char* const kAny = R"(\( *\d+\))";
 
 class FaultMatrix : public TReliabilityTest, public ::testing::WithParamInterface<TCell> {
 protected:
   void Click() { Panel(kSerial)->btnWrite->click(); }
   QString Status() { return Panel(kSerial)->lblMessage->text(); }
+  QColor StatusColour() { return Panel(kSerial)->lblMessage->palette().color(QPalette::WindowText); }
 
   bool LoggedPattern(const QString& prefix, const QString& pattern) {
     const QRegularExpression re(u'^' + QRegularExpression::escape(prefix) + pattern + u'$');
@@ -58,11 +65,12 @@ protected:
 
 TEST_P(FaultMatrix, OutcomeShownAndNothingLost) {
   const TCell& cell = GetParam();
-  const TBytes payload = GenerateCodePayload(16, 7);  // sectors 10 and 11
+  const TBytes& payload = cell.Payload;
   TSimDeviceConfig config = Device("d", cell.Adapter, std::to_string(kSerial), !cell.AppMode);
-  if (cell.Phase == phWrite) config.WriteMsPerPart = 20;  // time to strike mid-write
+  // Time for a scan during the write; the fault itself is armed by the write's progress.
+  if (cell.Phase == phWrite) config.WriteMsPerPart = 20;
   const bool beforeWrite = cell.Phase <= phBootStart;
-  if (beforeWrite) cell.Fault(config);
+  if (cell.Phase <= phRefusal) cell.Fault(config);
   Bus.Add(config);
   StartWithFile(PackFile(payload));
   ASSERT_TRUE(WaitForScanAfter(0));
@@ -82,20 +90,43 @@ TEST_P(FaultMatrix, OutcomeShownAndNothingLost) {
     }
   } else {
     ASSERT_NE(Listed(kSerial), nullptr) << Lines().join('\n').toStdString();
-    if (cell.Phase != phWrite) Bus.Configure("d", cell.Fault);
+    if (cell.Phase == phErase || cell.Phase == phClosing) Bus.Configure("d", cell.Fault);
+    // Mid-write faults strike after the first part of sector 10: the write reports its
+    // progress after each part and waits for the window meanwhile, so the fault is set
+    // between two frames, however slow the machine.
+    std::uint32_t writeFramesWhenArmed = 0;
+    bool armed = false;
+    if (cell.Phase == phWrite)
+      QObject::connect(&Form->Controller(), &TDeviceController::DeviceProgress, Form.get(), [&] {
+        if (armed) return;
+        armed = true;
+        writeFramesWhenArmed = Bus.FramesReceived("d", frame::cmdWriteV2);
+        Bus.Configure("d", cell.Fault);
+        if (cell.ScanDuringWrite) Notify();
+      });
+    const std::uint32_t opensBefore = Bus.Calls("FT_OpenEx") + Bus.Calls("QN_OpenDevice");
     Click();
-    if (cell.Phase == phWrite) {
-      ASSERT_TRUE(WaitUntil([&] { return Bus.FramesReceived("d", frame::cmdWriteV2) >= 2; }, 60000));
-      Bus.Configure("d", cell.Fault);
-      if (cell.ScanDuringWrite) Notify();
-    }
     ASSERT_TRUE(Settled());
+    if (cell.Phase == phWrite) {
+      EXPECT_TRUE(armed);
+      EXPECT_EQ(writeFramesWhenArmed, 1u);
+    }
+    if (cell.Phase == phRefusal) {
+      EXPECT_EQ(Bus.Calls("FT_OpenEx") + Bus.Calls("QN_OpenDevice"), opensBefore) << "the channel is never opened";
+      EXPECT_EQ(Bus.FramesReceived("d", frame::cmdCloseFailure), 0u);
+    }
     const bool holds = FlashHolds(Bus.Flash("d"), payload);
     if (cell.Outcome == oRemoved) {
       EXPECT_EQ(Listed(kSerial), nullptr);
       EXPECT_TRUE(Logged(DevPrefix(kSerial) + "Прибор отключен"));
+    } else if (cell.Outcome == oIncompatible) {
+      EXPECT_EQ(Status(), "Прошивка и прибор не совместимы");
+      EXPECT_EQ(StatusColour(), QColor(255, 0, 0));
+      EXPECT_TRUE(Logged(DevPrefix(kSerial) + "Прибор не совместим с данной версией прошивки"));
+      EXPECT_EQ(Bus.FramesReceived("d", frame::cmdEraseV2), 0u);
     } else if (cell.Outcome == oLocked) {
       EXPECT_EQ(Status(), "Прибор заблокирован");
+      EXPECT_EQ(StatusColour(), QColor(255, 0, 0));
       EXPECT_TRUE(Logged(DevPrefix(kSerial) + "Установлена блокировка изменения настроек"));
       EXPECT_EQ(Bus.FramesReceived("d", frame::cmdCloseFailure), 1u);
     } else if (cell.Outcome == 0) {
@@ -144,7 +175,9 @@ const TCell kCells[] = {
      {"Версия прошивки \\?\\?\\?\\?\\?", "Режим работы - Загрузчик"}},
     // An FTDI read takes what has arrived and never waits for the rest of a reply; a QN
     // read waits out the library's time-out and so joins the bursts.
-    {"SplitIdentityRepliesFtdi", phIdentity, saFtdi, [](TConfig& c) { c.SplitReplies = 3; }, oScanError8},
+    // The FTDI cells' gap lies far above any stall of a loaded machine: a reader held up
+    // for as long as the gap would join the bursts and see one whole reply.
+    {"SplitIdentityRepliesFtdi", phIdentity, saFtdi, [](TConfig& c) { c.SplitReplies = 3; c.SplitGapMs = kSplitGapMs; }, oScanError8},
     {"SplitIdentityRepliesQn", phIdentity, saQn, [](TConfig& c) { c.SplitReplies = 3; }, oListed,
      {"Версия прошивки VLQN-2\\.3", "Идентификатор процессора 0x25013F37"}},
     {"SlowIdentityReplies", phIdentity, saQn, [](TConfig& c) { c.ReplyDelayMs = 50; }, oListed,
@@ -161,6 +194,9 @@ const TCell kCells[] = {
      {"Прибор не ответил на команду запуска загрузчика\\."}, {}, true},
     {"SplitBootLoaderStart", phBootStart, saFtdi, [](TConfig& c) { c.SplitReplies = 2; }, oListed,
      {"Команда запуска загрузчика обработана\\. Переподключите устройство\\."}, {}, true},
+    // Refused before the channel opens.
+    {"IncompatibleLoader", phRefusal, saFtdi, [](TConfig& c) { c.LoaderVersion = "VLQN-1.4"; }, oIncompatible},
+    {"ErasedBytesOnly", phRefusal, saFtdi, [](TConfig&) {}, 4, {}, {}, false, false, false, TBytes(4096, 0xFF)},
     // Erase.
     {"LockedFtdi", phErase, saFtdi, [](TConfig& c) { c.Locked = true; }, oLocked},
     {"LockedQn", phErase, saQn, [](TConfig& c) { c.Locked = true; }, oLocked},
@@ -170,10 +206,11 @@ const TCell kCells[] = {
      {"\\( *\\d+\\) Стирание сектора 10: Ошибка!"}},
     {"WrongAddressInEraseReplyIsNotCompared", phErase, saQn, [](TConfig& c) { c.WrongAddressReplies = 1; }, 0},
     {"ShortEraseReplyIsSentAgain", phErase, saFtdi, [](TConfig& c) { c.ShortReplies = 1; }, 0},
-    {"ShortEraseRepliesThrice", phErase, saQn, [](TConfig& c) { c.ShortReplies = 3; }, 5},
+    {"ShortEraseRepliesThriceQn", phErase, saQn, [](TConfig& c) { c.ShortReplies = 3; }, 5},
+    {"ShortEraseRepliesThriceFtdi", phErase, saFtdi, [](TConfig& c) { c.ShortReplies = 3; }, 5},
     {"MissingEraseReplyIsSentAgain", phErase, saQn, [](TConfig& c) { c.MissingReplies = 1; }, 0},
     {"MissingEraseRepliesThrice", phErase, saFtdi, [](TConfig& c) { c.MissingReplies = 3; }, 5},
-    {"SplitSectorRepliesFtdi", phErase, saFtdi, [](TConfig& c) { c.SplitReplies = 4; }, 5},
+    {"SplitSectorRepliesFtdi", phErase, saFtdi, [](TConfig& c) { c.SplitReplies = 4; c.SplitGapMs = kSplitGapMs; }, 5},
     {"SplitSectorRepliesQn", phErase, saQn, [](TConfig& c) { c.SplitReplies = 4; }, 0},
     {"SlowSectorReplies", phErase, saQn, [](TConfig& c) { c.ReplyDelayMs = 150; }, 0},
     {"SilentAtErase", phErase, saFtdi, [](TConfig& c) { c.Silent = true; }, 5},
@@ -187,7 +224,7 @@ const TCell kCells[] = {
     {"SilentMidWrite", phWrite, saQn, [](TConfig& c) { c.Silent = true; }, 6},
     {"MissingRepliesMidWrite", phWrite, saFtdi, [](TConfig& c) { c.MissingReplies = 3; }, 6},
     {"ShortReplyMidWrite", phWrite, saQn, [](TConfig& c) { c.ShortReplies = 1; }, 0},
-    {"SplitRepliesMidWriteFtdi", phWrite, saFtdi, [](TConfig& c) { c.SplitReplies = 4; }, 6},
+    {"SplitRepliesMidWriteFtdi", phWrite, saFtdi, [](TConfig& c) { c.SplitReplies = 4; c.SplitGapMs = kSplitGapMs; }, 6},
     {"SplitRepliesMidWriteQn", phWrite, saQn, [](TConfig& c) { c.SplitReplies = 4; }, 0},
     {"SlowRepliesMidWrite", phWrite, saQn, [](TConfig& c) { c.ReplyDelayMs = 100; }, 0},
     {"LockedMidWrite", phWrite, saFtdi, [](TConfig& c) { c.Locked = true; }, oLocked},

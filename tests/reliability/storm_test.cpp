@@ -79,6 +79,29 @@ TEST_F(Storm, DevicesComeGoAndBreakWhileWrittenAndNothingIsLost) {
       [&](TSimDeviceConfig& c) { c.UnplugAfterFrames = pick(12); },
   };
 
+  // Strikes that surely land in a running write: a write reports its progress after each
+  // part and waits for the window meanwhile, so a device struck from there is mid-write.
+  // The first report strikes, later ones now and then.
+  std::mt19937 strikeRandom(seed + 1);
+  int struckDuringWrite = 0;
+  bool striking = true;
+  QObject::connect(&Form->Controller(), &TDeviceController::DeviceProgress, Form.get(), [&] {
+    if (!striking || (struckDuringWrite > 0 && strikeRandom() % 16 != 0)) return;
+    std::vector<std::string> writing;
+    for (const auto id : Form->Controller().Devices())
+      if (Form->Controller().IsWriting(id) && !Form->Controller().IsGone(id))
+        writing.push_back("s" + std::to_string(Form->Controller().Device(id)->SerialNumber - 100));
+    if (writing.empty()) return;
+    const std::string& name = writing[strikeRandom() % writing.size()];
+    if (strikeRandom() % 2 == 0) {
+      Bus.Unplug(name);
+      Notify();
+    } else {
+      Bus.Configure(name, faults[strikeRandom() % faults.size()]);
+    }
+    ++struckDuringWrite;
+  });
+
   int plugEvents = 0, faultEvents = 0, clicks = 0;
   for (int event = 0; event < events; ++event) {
     const std::string& name = names[static_cast<std::size_t>(pick(8))];
@@ -113,6 +136,9 @@ TEST_F(Storm, DevicesComeGoAndBreakWhileWrittenAndNothingIsLost) {
     while (pause.elapsed() < wait) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
 
+  striking = false;
+  EXPECT_GE(struckDuringWrite, 1) << "no unplug or fault landed in a running write";
+
   ClearFaultsAndExpectListEqualsBus();
   ExpectNoWorkerAndNoStrayRecord();
   // With the faults gone every plugged device takes the image: the storm left nothing
@@ -131,8 +157,9 @@ TEST_F(Storm, DevicesComeGoAndBreakWhileWrittenAndNothingIsLost) {
   ExpectEveryWriteReportedOnce();
   EXPECT_GE(Started, static_cast<int>(BusSerials().size()));
   ExpectSuccessOnlyWithImage(payload);
-  std::printf("storm: %d events (%d plug/unplug, %d faults, %d clicks), %d writes started, seed %u\n",
-              events, plugEvents, faultEvents, clicks, Started, seed);
+  std::printf("storm: %d events (%d plug/unplug, %d faults, %d clicks), %d struck mid-write, "
+              "%d writes started, seed %u\n",
+              events, plugEvents, faultEvents, clicks, struckDuringWrite, Started, seed);
 }
 
 }  // namespace

@@ -4,10 +4,15 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "core/scan/fakedevices.h"
 #include "scan/identityquery.h"
 #include "support/recordinglog.h"
 #include "support/waituntil.h"
+#include "workers/timerresolution.h"
 
 namespace {
 
@@ -34,6 +39,7 @@ struct DeviceController : ::testing::Test {
   QSignalSpy Listed{&Controller, &TDeviceController::DeviceListed};
   QSignalSpy Removed{&Controller, &TDeviceController::DeviceRemoved};
   QSignalSpy Scans{&Controller, &TDeviceController::ScanEnded};
+
 
   bool WaitForScans(int count) {
     return WaitUntil([&] { return Scans.count() >= count && !Controller.ScanRunning(); }, 10000);
@@ -148,4 +154,55 @@ TEST_F(DeviceController, ShutdownForgetsEveryDeviceAndScansNoMore) {
   Controller.OnDeviceChange(kDevNodesChanged);
   QTest::qWait(3 * TDeviceController::kScanIntervalMs);
   EXPECT_TRUE(Devices.Events.empty());
+}
+
+// The 1 ms timer resolution must be held for the whole write, not only by the scan: at
+// the system's default resolution a write still succeeds, only ten times slower, which
+// nothing else here would notice.
+TEST_F(DeviceController, AWriteHoldsTheTimerResolutionWhileItRuns) {
+  Devices.Ftdi = {"1"};
+  QSignalSpy ended(&Controller, &TDeviceController::WriteEnded);
+  Controller.Start();
+  ASSERT_TRUE(WaitForScans(1));
+  ASSERT_EQ(TTimerResolution::Held(), 0);  // the scan has given its hold back
+  ASSERT_FALSE(Controller.ScanRunning());
+  // The write makes its channel on its own thread once it runs: what is held then is the
+  // write's hold (no scan runs: nothing asks for one).
+  std::atomic<int> heldInWrite{-1};
+  Devices.OnMakeChannel = [&] { heldInWrite = TTimerResolution::Held(); };
+  Controller.RequestWrite(Controller.DeviceBySerial(1));
+  ASSERT_TRUE(WaitUntil([&] { return ended.count() == 1; }, 10000));
+  EXPECT_EQ(heldInWrite.load(), 1);
+  EXPECT_TRUE(WaitUntil([] { return TTimerResolution::Held() == 0; }, 10000));
+}
+
+// A device-change notification that comes while a scan runs: that scan may have listed
+// the adapters before the new device was there, so one more scan must follow its merge,
+// even though the notification's own timer ran out while the first scan was busy. The
+// first scan is held inside its identity query until the timer has run out.
+TEST_F(DeviceController, ANotificationDuringAScanGetsOneMoreScanAfterIt) {
+  Devices.Ftdi = {"1"};
+  std::atomic<bool> inScan{false};
+  std::atomic<bool> release{false};
+  Devices.OnMakeChannel = [&] {
+    inScan = true;
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  Controller.Start();
+  ASSERT_TRUE(WaitUntil([&] { return inScan.load(); }, 10000));
+  Devices.Ftdi = {"1", "2"};
+  ASSERT_TRUE(Controller.ScanRunning());
+  Controller.OnDeviceChange(kDevNodesChanged);
+  ASSERT_TRUE(Controller.ScanTimer().isActive());
+  // The timer runs out and asks for a scan while the first one is still held.
+  EXPECT_TRUE(WaitUntil([&] { return !Controller.ScanTimer().isActive(); }, 10000));
+  EXPECT_TRUE(Controller.ScanRunning());
+  EXPECT_EQ(Scans.count(), 0);
+  release = true;
+  ASSERT_TRUE(WaitForScans(2));
+  EXPECT_EQ(ListedSerials(), (std::vector<std::int32_t>{1, 2}));
+  // And only one: nothing asked for a third.
+  QTest::qWait(3 * TDeviceController::kScanIntervalMs);
+  EXPECT_EQ(Scans.count(), 2);
+  EXPECT_FALSE(Controller.ScanRunning());
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,22 +64,65 @@ TEST_F(ParseImageTest, ParseAppendsToTheList) {
   EXPECT_EQ(Blocks.size(), 2u);
 }
 
-TEST_F(ParseImageTest, SizeWordMustEqualTheByteCount) {
-  auto bytes = ContainerBytes("VLQN-2.3", std::nullopt, Payload(100));
-  bytes[0] += 1;
-  FixChecksum(bytes);
-  EXPECT_FALSE(Parse(bytes));
-  EXPECT_EQ(Log.Texts(), std::vector<std::string>{kSizeError});
-  EXPECT_TRUE(Blocks.empty());
-  EXPECT_EQ(Version.VersionNumber, 0);
-}
-
-TEST_F(ParseImageTest, ChecksumMismatch) {
-  auto bytes = ContainerBytes("VLQN-2.3", std::nullopt, Payload(100));
-  bytes[50] ^= 0x01;
-  EXPECT_FALSE(Parse(bytes));
-  EXPECT_EQ(Log.Texts(), std::vector<std::string>{kChecksumError});
-  EXPECT_TRUE(Blocks.empty());
+// A container with one field broken is refused whole: the reason is logged (or, for a
+// version text that does not parse, nothing is) and no block is added. A container
+// refused before its version text leaves the earlier image's version as it was.
+TEST_F(ParseImageTest, ABrokenFieldRefusesTheContainer) {
+  using TBytes = std::vector<std::uint8_t>;
+  const struct {
+    const char* field;
+    std::function<TBytes()> make;
+    std::vector<std::string> logged;
+    bool versionKept = true;
+  } cases[] = {
+      {"size word one above the byte count",
+       [] {
+         auto bytes = ContainerBytes("VLQN-2.3", std::nullopt, Payload(100));
+         bytes[0] += 1;
+         FixChecksum(bytes);
+         return bytes;
+       },
+       {kSizeError}},
+      {"size word one below the byte count",
+       [] {
+         auto bytes = ContainerBytes("VLQN-2.3", std::nullopt, Payload(100));
+         bytes[0] -= 1;
+         FixChecksum(bytes);
+         return bytes;
+       },
+       {kSizeError}},
+      {"a payload byte changed",
+       [] {
+         auto bytes = ContainerBytes("VLQN-2.3", std::nullopt, Payload(100));
+         bytes[50] ^= 0x01;
+         return bytes;
+       },
+       {kChecksumError}},
+      {"the checksum changed",
+       [] {
+         auto bytes = ContainerBytes("VLQN-2.3", std::nullopt, Payload(100));
+         bytes[4] ^= 0x01;
+         return bytes;
+       },
+       {kChecksumError}},
+      {"a version text that does not parse",
+       [] { return ContainerBytes("VLQN", "29.12.2012 11:05:35", Payload(3)); },
+       {},
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.field);
+    Log.Entries.clear();
+    TFirmwareVersion version;
+    ASSERT_TRUE(version.Parse("ZEPH-1.1"));  // an earlier image's
+    const TBytes bytes = c.make();
+    EXPECT_FALSE(ParseImage(bytes.data(), bytes.size(), version, Blocks, Log));
+    EXPECT_EQ(Log.Texts(), c.logged);
+    EXPECT_TRUE(Blocks.empty());
+    if (c.versionKept) {
+      EXPECT_EQ(version.VersionText(), "ZEPH-1.1");
+    }
+  }
 }
 
 TEST_F(ParseImageTest, ChecksumCoversOnlySizeModulo65536) {

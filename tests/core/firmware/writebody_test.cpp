@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <initializer_list>
@@ -370,15 +371,29 @@ TEST_F(WriteBody, FailedWriteLogsTheLastReplyFields) {
   EXPECT_EQ(Log.Entries.back().Level, llError);
 }
 
-TEST_F(WriteBody, StopBetweenSectorsIsAFailureClosedWithFrame12) {
-  Host.Payload = GenerateCodePayload(24, 9);
+// The stop is asked for as soon as the first part of the first sector has gone out, and
+// stays asked for, as a real request does: the sector under way must still get all of
+// its parts, so the device is left between sectors, and then the failed run's closing
+// frame. A stop honoured between parts would leave the sector half written.
+TEST_F(WriteBody, StopAskedMidSectorFinishesThatSectorThenClosesWithFrame12) {
+  Host.Payload = GenerateCodePayload(24, 9);  // sectors 10 to 12, eight parts each
   Plug();
-  Host.StopWhen = [this] { return Frames(frame::cmdWriteV2) >= 8; };
+  bool stopAsked = false;
+  Host.StopWhen = [&] {
+    if (Frames(frame::cmdWriteV2) >= 1) stopAsked = true;
+    return stopAsked;
+  };
   const TWriteBody body = Run();
+  EXPECT_TRUE(stopAsked);
   EXPECT_EQ(body.ResultCode, wrStopped);
-  EXPECT_EQ(Frames(frame::cmdWriteV2), 8u);  // the sector under way was finished
+  EXPECT_EQ(Frames(frame::cmdEraseV2), 1u);
+  EXPECT_EQ(Frames(frame::cmdWriteV2), 8u);  // every part of sector 10, none of sector 11
   EXPECT_EQ(Frames(frame::cmdCloseFailure), 1u);
   EXPECT_EQ(Frames(frame::cmdCloseSuccess), 0u);
+  const TLines texts = Timeless(Log.Texts());
+  ASSERT_FALSE(texts.empty());
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "(t) Сектор 10 записан"), texts.end());
+  EXPECT_EQ(std::find(texts.begin(), texts.end(), "(t) Перепрошивка сектора 11:"), texts.end());
 }
 
 TEST_F(WriteBody, QnAdapterWritesToo) {
