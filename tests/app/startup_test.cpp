@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -488,9 +489,9 @@ TEST_F(StationProgramTest, TheWindowsRefusalsEachEndWithTheirCodeAndReason) {
 // A request to end that comes while the run is still being prepared must neither kill
 // the program (no summary, no exit code a line's script can read) nor let it write the
 // device it then finds: the run ends at once with 130. The image files refuse anything
-// but a regular file, so the preparation is held at its last step instead: the report
-// file is a named pipe, whose opening for appending waits for a reader. The image has
-// been loaded and said by then; the signal goes while the program waits there.
+// but a regular file, so the preparation is held at its last step instead: the lock that
+// keeps two stations from both heading a new report is held here. The image has been
+// loaded and said by then; the signal goes while the program waits there.
 TEST_F(StationProgramTest, ARequestToEndWhileTheRunIsPreparedEndsWith130BeforeAnyWrite) {
   const QString bus = Dir.filePath("bus.txt");
   {
@@ -504,7 +505,8 @@ TEST_F(StationProgramTest, ARequestToEndWhileTheRunIsPreparedEndsWith130BeforeAn
   for (const int request : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(request);
     const QString report = Dir.filePath(QStringLiteral("report%1.csv").arg(request));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(report).constData(), 0600), 0);
+    QLockFile heading(report + ".lock");
+    ASSERT_TRUE(heading.lock());
     QProcess station;
     station.setProcessEnvironment(env);
     station.start(Station, {"write", "--json", "--count", "1", "--report", report});
@@ -517,11 +519,8 @@ TEST_F(StationProgramTest, ARequestToEndWhileTheRunIsPreparedEndsWith130BeforeAn
     ASSERT_TRUE(output.contains("\"event\":\"image\"")) << output.constData();
     ::kill(static_cast<pid_t>(station.processId()), request);
     // Now the report file takes its header, and the run may go on.
-    const int reader = ::open(QFile::encodeName(report).constData(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    const bool ended = station.waitForFinished(kWaitMs);
-    ::close(reader);
-    ASSERT_TRUE(ended);
+    heading.unlock();
+    ASSERT_TRUE(station.waitForFinished(kWaitMs));
     output += station.readAllStandardOutput();
     EXPECT_EQ(station.exitStatus(), QProcess::NormalExit) << output.constData();
     EXPECT_EQ(station.exitCode(), 130) << output.constData();
