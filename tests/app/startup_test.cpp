@@ -12,8 +12,6 @@
 #include <vector>
 #ifndef Q_OS_WIN
 #include <csignal>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
