@@ -2,6 +2,8 @@
 // prints as JSON lines and the exit code it ends with.
 #include "cli/station.h"
 
+#include "cli/interrupt.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -352,9 +354,11 @@ TEST_F(Station, ListPrintsEveryDeviceWithItsIdentity) {
 }
 
 // Each cause of a run's end has its own exit code; when several come together, the one a
-// line's script must act on first decides it, and the summary lists them all.
+// line's script must act on first decides it, and the summary lists them all. The ways a
+// run is asked to end: Ctrl+C's request, a closed terminal (SIGHUP, through the program's
+// own handler) and an output nobody reads any more.
 TEST_F(Station, ExitCodesByCauseAndTheirOrder) {
-  enum TEnd { kToTheEnd, kInterrupt };
+  enum TEnd { kToTheEnd, kInterrupt, kHangUp, kClosedOutput };
   struct TCase {
     const char* name;
     std::vector<TSimDeviceConfig> devices;
@@ -402,13 +406,33 @@ TEST_F(Station, ExitCodesByCauseAndTheirOrder) {
       {"interrupted", {slow(Device("a", saFtdi, "810"))}, none, kInterrupt, false, 130, {"interrupted"}},
       {"a failure outranks the interrupt", {locked(Device("a", saFtdi, "811")), slow(Device("b", saFtdi, "812"))},
        none, kInterrupt, false, 1, {"write_failed", "interrupted"}},
+#ifndef _WIN32
+      {"a closed terminal", {slow(Device("a", saFtdi, "813"))}, none, kHangUp, false, 130, {"interrupted"}},
+      {"a lost record outranks a closed terminal",
+       {Device("a", saFtdi, "814"), slow(Device("b", saFtdi, "815"))}, none, kHangUp, true, 7,
+       {"report_lost", "interrupted"}},
+      {"an output nobody reads", {slow(Device("a", saFtdi, "816"))}, none, kClosedOutput, false, 130, {}},
+#endif
   };
+#ifndef _WIN32
+  signal(SIGPIPE, SIG_IGN);  // as the program has it
+#endif
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);
     Bus.Clear();
     for (const TSimDeviceConfig& device : c.devices) Bus.Add(device);
     std::fclose(Stream);
     Stream = std::tmpfile();
+    int reader = -1;
+#ifndef _WIN32
+    if (c.end == kClosedOutput) {
+      int ends[2];
+      ASSERT_EQ(pipe(ends), 0);
+      std::fclose(Stream);
+      Stream = fdopen(ends[1], "w");
+      reader = ends[0];
+    }
+#endif
     Exit = -1;
     TStationOptions options = WriteOptions();
     c.options(options);
@@ -416,19 +440,46 @@ TEST_F(Station, ExitCodesByCauseAndTheirOrder) {
     options.Report = options.Command == TStationCommand::List ? std::string() : report.toStdString();
     Start(options);
     ASSERT_TRUE(Prepared);
+#ifndef _WIN32
+    if (c.end == kHangUp) InstallInterruptHandler(*Run, [this] { Run->Interrupt(); });
+    if (c.end == kClosedOutput)
+      Output->OnBroken([this] {
+        QMetaObject::invokeMethod(Run.get(), [this] { Run->Interrupt(); }, Qt::QueuedConnection);
+      });
+#endif
     if (c.reportLost) {
       // The file took its header; by the time a write ends it takes nothing.
       ASSERT_TRUE(QFile::remove(report));
       ASSERT_TRUE(QDir().mkpath(report));
     }
-    if (c.end == kInterrupt) {
-      ASSERT_TRUE(WaitUntil([&] { return !Events("started").empty() && Bus.FramesReceived(c.devices.back().Name, frame::cmdWriteV2) >= 2; }, 60000));
-      // A locked device is written to its end before the interrupt comes.
-      ASSERT_TRUE(WaitUntil([&] { return Events("result").size() + 1 >= c.devices.size(); }, 60000));
-      Run->Interrupt();
+    if (c.end != kToTheEnd) {
+      // The slow device, listed last, is being written; every other one has ended.
+      const std::string& slowOne = c.devices.back().Name;
+      ASSERT_TRUE(WaitUntil([&] { return Bus.FramesReceived(slowOne, frame::cmdWriteV2) >= 2; }, 60000));
+      ASSERT_TRUE(WaitUntil([&] {
+        std::uint32_t closed = 0;
+        for (const TSimDeviceConfig& device : c.devices)
+          closed += Bus.FramesReceived(device.Name, frame::cmdCloseSuccess) +
+                    Bus.FramesReceived(device.Name, frame::cmdCloseFailure);
+        return closed + 1 >= c.devices.size();
+      }, 60000));
     }
-    ASSERT_TRUE(WaitUntil([&] { return Exit >= 0; }, 60000)) << Printed().toStdString();
-    EXPECT_EQ(Exit, c.exit) << Printed().toStdString();
+    if (c.end == kInterrupt) Run->Interrupt();
+#ifndef _WIN32
+    if (c.end == kHangUp) raise(SIGHUP);
+    if (c.end == kClosedOutput) close(reader);  // the next progress line fails
+#endif
+    ASSERT_TRUE(WaitUntil([&] { return Exit >= 0; }, 60000));
+    EXPECT_EQ(Exit, c.exit);
+    if (c.end != kToTheEnd) {
+      EXPECT_EQ(Bus.FramesReceived(c.devices.back().Name, frame::cmdCloseFailure), 1u)
+          << "the device cut short gets the closing frame of a failed run";
+    }
+    if (c.end == kClosedOutput) {
+      Run.reset();
+      continue;  // nothing printed can be read back
+    }
+    (void)reader;
     const auto summary = Events("summary");
     ASSERT_EQ(summary.size(), 1u);
     EXPECT_EQ(summary[0].value("exit").toInt(), c.exit);
