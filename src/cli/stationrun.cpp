@@ -67,7 +67,8 @@ TStationRun::TDecision TStationRun::Decide(TListingId listing, std::int32_t seri
     return TDecision::AlreadyWritten;
   }
   // The version is known in either mode: a device running the image's version is left
-  // alone, and never told to start its boot loader for nothing.
+  // alone. (One in its application has been told to start its boot loader by its
+  // identity query already; plugged in again, it is written already for this run.)
   if (Options.SkipCurrent && current) {
     Decided.insert(listing);
     ++CurrentCount;
